@@ -1,0 +1,62 @@
+// Decode driver, block-buffered byte streams and the adaptive Huffman LZSS
+// decoder for compressed catalogue entries.
+//
+// Promises, whatever the input: the decoder never reads more than the stored
+// size from its input stream, never hands the output more than the original
+// size, never indexes outside its fixed arrays and always ends (every item adds
+// at least one byte to the output count). Past the stored size it goes on with
+// zero bits and records DECODE_SHORT_INPUT. A short write stops it
+// (DECODE_WRITE_FAILED). No allocation: all state is fixed, process-wide.
+//
+// C headers only: this is part of the stub.
+#ifndef DECODE_DECODE_H
+#define DECODE_DECODE_H
+
+#include "decode/tree.h"
+#include "platform/win32.h"
+
+#include <stdint.h>
+#include <stdio.h>
+
+enum {
+    BLOCK_SIZE = 16384,  // size of the read block and of the write block
+    STREAM_MODE = 514    // the mode word of ordinary ReadPtr/WritePtr calls
+};
+
+enum DecodeStatus {
+    DECODE_OK = 0,
+    DECODE_SHORT_INPUT,     // the stream needed bits beyond its stored size (zeros were used)
+    DECODE_OVERRUN,         // the last match ran past the original size (surplus dropped)
+    DECODE_UNSET_RING,      // a match copied from ring positions not yet written
+    DECODE_WRITE_FAILED,    // a write stored fewer bytes than asked; decoding stopped
+    DECODE_CANNOT_OPEN      // DecodeFile: module name, executable or destination not to be had
+};
+
+const char* DecodeStatusName(enum DecodeStatus status);
+
+// Block-buffered input: the next stored byte. The reset form (all zeros)
+// empties the block. Never asks the stream for more than `remaining` bytes.
+int ReadPtr(FILE* stream, int mode, uint32_t remaining);
+
+// Block-buffered output of one byte for a file of `fileSize` bytes; each block
+// of 16,384 bytes (and the last, shorter one) is written the moment its last
+// byte arrives. Bytes beyond fileSize are dropped. The reset form (all zeros)
+// starts a new file. A short write sets the writer's failure flag.
+int WritePtr(FILE* stream, int byte, int mode, uint32_t fileSize);
+
+// 1 when a write of the current file stored fewer bytes than asked.
+int WriteFailed(void);
+
+// Expands one compressed entry from `in` (at its first stored byte) into
+// `out`. Returns the number of bytes handed to WritePtr (at most the original
+// size). The outcome is left in LastDecodeStatus().
+uint32_t DecodeStream(FILE* in, FILE* out, uint32_t originalSize, uint32_t storedSize, int mode);
+enum DecodeStatus LastDecodeStatus(void);
+
+// Opens the running module's file again, seeks to `fileOffset`, creates
+// `destination` and expands the entry into it. Returns 1 when the file was
+// written whole, 0 otherwise (name not had, open or create failed, short write).
+int DecodeFile(HINSTANCE module, uint32_t fileOffset, uint32_t originalSize, uint32_t storedSize,
+               const char* destination);
+
+#endif

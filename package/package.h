@@ -1,0 +1,83 @@
+// Package locator and catalogue readers.
+//
+// The locator finds the package catalogue inside an installer's file by
+// walking the PE headers to the ".rsrc" section and following the first entry
+// at each of the three levels of its resource directory down to the first
+// resource's data. It trusts nothing it reads: a read that delivers fewer
+// bytes than asked gives -1 (handle closed) and a named reason, never a
+// position computed from missing bytes.
+//
+// The readers read through a package handle with _lread/_llseek. They never
+// read on past the end of the file: a catalogue without a terminating entry
+// before the end of the file is reported as PACKAGE_DAMAGED.
+//
+// C headers only: this is part of the stub.
+#ifndef PACKAGE_PACKAGE_H
+#define PACKAGE_PACKAGE_H
+
+#include "package/records.h"
+#include "platform/win32.h"
+
+#include <stdint.h>
+
+enum PackageStatus {
+    PACKAGE_OK = 0,
+    PACKAGE_CANNOT_OPEN,       // the installer's file cannot be opened (or its name not had)
+    PACKAGE_SHORT_HEADER,      // the file ends inside a header the locator reads
+    PACKAGE_NO_RESOURCES,      // no section named ".rsrc" among NumberOfSections headers
+    PACKAGE_BAD_RESOURCE_DATA, // the first resource's data lies before/outside the file
+    PACKAGE_DAMAGED,           // the catalogue runs past the end of the file (no terminator)
+    PACKAGE_ENTRY_OUTSIDE,     // an entry's bytes do not lie inside the file
+    PACKAGE_NO_ENTRIES,        // the first entry is the terminating one: nothing to install
+    PACKAGE_BAD_EXTENSION      // an extension field holds a path separator or control byte
+};
+
+// A short English name of a status, for tools and test messages.
+const char* PackageStatusName(PackageStatus status);
+
+// The package locator on any file: a handle positioned at the first byte of
+// the package catalogue, or -1 (with *why set when why is not null).
+HFILE LocatePackageIn(const char* path, PackageStatus* why);
+
+// The package locator of the stub: the same walk on the running module's file.
+HFILE LocatePackage(void);
+
+// Title reader: fills the first 32 bytes of `title` (33 bytes, the last one
+// never written) from the stub's own package; leaves it as it was when there
+// is no package.
+void ReadTitle(char* title);
+
+// Size reader: from a handle at the first byte of the catalogue, adds every
+// entry's installed size (original size, or stored size when stored as is) to
+// *total, saturating at 0xFFFFFFFF. Leaves the handle just past the
+// terminating entry. PACKAGE_DAMAGED when the file ends first.
+PackageStatus ReadTotalSize(HFILE package, uint32_t* total);
+
+// Catalogue walk: the order of reads by which the extraction visits entries.
+struct CatalogueWalk {
+    HFILE package;          // the walk's handle, owned by whoever began the walk
+    uint16_t firstNumber;   // file number of entry index 2
+    int index;              // index of the current entry
+    CatalogueEntry entry;   // the current entry
+    LONG nextRecord;        // file position just after the current entry's record
+    PackageStatus status;   // PACKAGE_OK, or why the walk stopped early
+};
+
+// Reads the first file number and entry 0. Returns 1 when an entry is current,
+// 0 when the catalogue is empty or damaged (see walk->status).
+int BeginWalk(struct CatalogueWalk* walk, HFILE package);
+
+// Moves the handle back to walk->nextRecord (the extraction may have moved or
+// reopened it; set walk->package first then) and reads the next entry. Returns
+// 1 when an entry is current, 0 at the terminating entry or on damage.
+int NextEntry(struct CatalogueWalk* walk);
+
+// The package check run before anything is asked or written: the locator
+// finds the package, the catalogue ends before the end of the file, it has at
+// least one entry, every entry's bytes lie inside the file and no extension
+// field holds a path separator. On PACKAGE_OK, *entryCount and *fileSize
+// (either may be null) are filled.
+PackageStatus CheckPackageIn(const char* path, uint32_t* entryCount, uint32_t* fileSize);
+PackageStatus CheckPackage(void);
+
+#endif
