@@ -67,6 +67,17 @@ typedef struct tagWNDCLASSA {
     LPCSTR lpszMenuName;
     LPCSTR lpszClassName;
 } WNDCLASSA;
+typedef struct tagCREATESTRUCTA {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy, cx, y, x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
+} CREATESTRUCTA;
 typedef union _ULARGE_INTEGER {
     struct { DWORD LowPart; DWORD HighPart; } u;
     uint64_t QuadPart;
@@ -83,13 +94,14 @@ typedef BOOL (*GetDiskFreeSpaceExA_t)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, 
 enum {
     OF_READ = 0, OF_WRITE = 1, OF_READWRITE = 2, OF_SHARE_DENY_NONE = 0x40,
     FILE_BEGIN = 0, FILE_CURRENT = 1, FILE_END = 2,
-    LMEM_FIXED = 0,
+    LMEM_FIXED = 0, LMEM_ZEROINIT = 0x40,
     WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_CLOSE = 0x0010, WM_QUIT = 0x0012,
     WM_NCCREATE = 0x0081, WM_NCDESTROY = 0x0082, WM_INITDIALOG = 0x0110, WM_COMMAND = 0x0111,
-    MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_YESNO = 0x4,
+    MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_ABORTRETRYIGNORE = 0x2, MB_YESNOCANCEL = 0x3, MB_YESNO = 0x4,
+    MB_RETRYCANCEL = 0x5, MB_TYPEMASK = 0xF,
     MB_ICONHAND = 0x10, MB_ICONSTOP = 0x10, MB_ICONQUESTION = 0x20, MB_ICONEXCLAMATION = 0x30,
     MB_ICONINFORMATION = 0x40,
-    IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7,
+    IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7,
     CS_VREDRAW = 0x1, CS_HREDRAW = 0x2,
     WS_OVERLAPPEDWINDOW = 0x00CF0000,
     SW_SHOW = 5, SW_SHOWDEFAULT = 10,
