@@ -1,0 +1,10 @@
+// The one process-wide instance of the installer's program-wide values.
+#include "shell/installer.h"
+
+#include <string.h>
+
+struct Installer gInstaller;
+
+void ResetInstaller(void) {
+    memset(&gInstaller, 0, sizeof gInstaller);
+}
