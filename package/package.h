@@ -42,6 +42,22 @@ HFILE LocatePackageIn(const char* path, PackageStatus* why);
 // The package locator of the stub: the same walk on the running module's file.
 HFILE LocatePackage(void);
 
+// What the locator's walk saw on its way, for the package writer and the host
+// tools (the stub itself decides nothing on these fields).
+struct PackageResource {
+    uint32_t position;          // P: file offset of the first resource's data
+    uint32_t typeNameField;     // name/id field of the root's first entry; high bit = named type
+    uint32_t declaredSize;      // the first resource's declared size (4 in the stub)
+    uint32_t sectionStart;      // PointerToRawData of ".rsrc"
+    uint32_t sectionRawEnd;     // PointerToRawData + SizeOfRawData (saturating)
+    uint32_t sectionVirtualEnd; // PointerToRawData + VirtualSize (saturating)
+    uint32_t failedAt;          // on failure: the file offset the walk could not read (or reach)
+};
+
+// The same walk as LocatePackageIn, also filling *found (may be null): all of
+// it on success, only failedAt on failure.
+HFILE LocatePackageResource(const char* path, PackageStatus* why, struct PackageResource* found);
+
 // Title reader: fills the first 32 bytes of `title` (33 bytes, the last one
 // never written) from the stub's own package; leaves it as it was when there
 // is no package.
@@ -79,5 +95,18 @@ int NextEntry(struct CatalogueWalk* walk);
 // (either may be null) are filled.
 PackageStatus CheckPackageIn(const char* path, uint32_t* entryCount, uint32_t* fileSize);
 PackageStatus CheckPackage(void);
+
+// The same check, telling the host tools where it failed.
+struct PackageCheck {
+    uint32_t position;         // P, when the locator found the package
+    uint32_t fileSize;         // size of the installer's file
+    uint32_t entryCount;       // entries before the terminating one (those read so far on failure)
+    uint16_t firstNumber;      // file number of entry index 2
+    int badIndex;              // index of the entry at fault, -1 when none is
+    uint32_t badRecord;        // file offset of that entry's record, of the record that was cut short,
+                               // or (locator failures) of the read where the locator stopped
+    CatalogueEntry badEntry;   // that entry, when it was read whole
+};
+PackageStatus CheckPackageDetail(const char* path, struct PackageCheck* check);
 
 #endif

@@ -1,0 +1,195 @@
+// Package writer (see package_writer.h). The stub's package position comes
+// from the stub's own locator, so writer and stub cannot disagree on P; every
+// size is summed in 64 bits and checked against the 2 GiB limits before a byte
+// is laid out.
+#include "tools/authoring/package_writer.h"
+
+#include "package/package.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace authoring {
+
+namespace {
+
+std::string Hex(uint64_t value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%llu (0x%llX)", (unsigned long long)value, (unsigned long long)value);
+    return text;
+}
+
+PackResult Fail(PackFault fault, const std::string& message) {
+    PackResult result;
+    result.fault = fault;
+    result.message = message;
+    return result;
+}
+
+// C0 controls, DEL, and the five bytes Windows-1252 leaves undefined (which
+// Windows maps to C1 controls).
+bool IsControl(unsigned char byte) {
+    return byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 ||
+           byte == 0x9D;
+}
+
+// P and the resource section's extent, with the checks that make the stub
+// one a package can be written into.
+PackResult LocateInStub(const std::string& stubPath, uint64_t stubSize, PackageResource* found) {
+    PackageStatus why;
+    HFILE file = LocatePackageResource(stubPath.c_str(), &why, found);
+    if (file == HFILE_ERROR) {
+        PackFault fault = why == PACKAGE_CANNOT_OPEN ? PackFault::Io : PackFault::BadStub;
+        return Fail(fault, stubPath + ": no package resource found: " + PackageStatusName(why));
+    }
+    _lclose(file);
+    if (!(found->typeNameField & RES_SUBDIR_BIT))
+        return Fail(PackFault::BadStub,
+                    stubPath + ": at offset " + Hex(found->sectionStart + RES_DIR_HEADER_SIZE) +
+                        ": expected the first resource type to be a named type (the package marker), found type id " +
+                        std::to_string(found->typeNameField));
+    if (found->declaredSize != 4)
+        return Fail(PackFault::BadStub, stubPath + ": the first resource declares " +
+                                            std::to_string(found->declaredSize) +
+                                            " bytes; expected the 4-byte package marker");
+    if (uint64_t(found->position) + found->declaredSize < found->sectionVirtualEnd)
+        return Fail(PackFault::BadStub,
+                    stubPath + ": at offset " + Hex(found->position) +
+                        ": expected the package marker's data to be the last data of the resource section, which "
+                        "uses bytes up to offset " + Hex(found->sectionVirtualEnd));
+    if (stubSize > found->sectionRawEnd)
+        return Fail(PackFault::BadStub, stubPath + ": at offset " + Hex(found->sectionRawEnd) + ": " +
+                                            std::to_string(stubSize - found->sectionRawEnd) +
+                                            " bytes follow the resource section; expected it to end the file");
+    return PackResult();
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// The stored bytes of each file: the compressed stream when it is smaller.
+std::vector<std::vector<uint8_t>> StoredStreams(const PackSpec& spec, Package* out) {
+    std::vector<std::vector<uint8_t>> streams;
+    for (const PackInput& file : spec.files) {
+        PackedEntry entry;
+        std::vector<uint8_t> stream;
+        if (!spec.storeAll) stream = EncodeStream(file.bytes.data(), file.bytes.size(), spec.parsing);
+        if (!spec.storeAll && !stream.empty() && stream.size() < file.bytes.size()) {
+            entry.storedSize = (uint32_t)stream.size();
+            entry.originalSize = (uint32_t)file.bytes.size();
+        } else {
+            stream = file.bytes;
+            entry.storedSize = (uint32_t)file.bytes.size();
+        }
+        out->entries.push_back(entry);
+        streams.push_back(std::move(stream));
+    }
+    return streams;
+}
+
+PackResult CheckInputs(const PackSpec& spec) {
+    std::string problem = CheckTitle(spec.title);
+    if (!problem.empty()) return Fail(PackFault::Refused, "title: " + problem);
+    if (spec.files.empty()) return Fail(PackFault::Refused, "no files to pack");
+    uint64_t installed = 0;
+    for (const PackInput& file : spec.files) {
+        if (file.bytes.empty())
+            return Fail(PackFault::Refused, file.name + ": the file is empty; an installer cannot carry a file of 0 "
+                                                        "bytes (its entry would read as the end of the catalogue)");
+        problem = CheckExtension(file.extension);
+        if (!problem.empty()) return Fail(PackFault::Refused, file.name + ": " + problem);
+        installed += file.bytes.size();
+        PackResult result = CheckLimits(installed, 0, file.name);
+        if (result.fault != PackFault::None) return result;
+    }
+    return PackResult();
+}
+
+void AppendCatalogue(const PackSpec& spec, const Package& pkg, std::vector<uint8_t>* bytes) {
+    uint8_t header[CAT_HEADER_SIZE] = {};
+    for (size_t i = 0; i < spec.title.size(); i++) header[CAT_TITLE + i] = (uint8_t)spec.title[i];
+    StoreU16(header + CAT_FIRST_NUMBER, spec.firstNumber);
+    bytes->insert(bytes->end(), header, header + sizeof header);
+    for (size_t i = 0; i <= pkg.entries.size(); i++) {
+        CatalogueEntry entry = {};
+        if (i < pkg.entries.size()) {
+            entry.fileOffset = pkg.entries[i].fileOffset;
+            entry.storedSize = pkg.entries[i].storedSize;
+            entry.originalSize = pkg.entries[i].originalSize;
+            std::snprintf(entry.extension, sizeof entry.extension, "%s", spec.files[i].extension.c_str());
+        }
+        uint8_t raw[ENTRY_SIZE];
+        FormatEntry(&entry, raw);
+        bytes->insert(bytes->end(), raw, raw + sizeof raw);
+    }
+}
+
+}  // namespace
+
+std::string CheckExtension(const std::string& extension) {
+    if (extension.size() > kMaxExtension)
+        return "the extension \"" + extension + "\" has " + std::to_string(extension.size()) +
+               " characters; an installer keeps at most 4, the dot included";
+    for (unsigned char c : extension)
+        if (c == '\\' || c == '/' || c == ':' || IsControl(c))
+            return "the extension \"" + extension + "\" holds a path separator, a colon or a control character";
+    return "";
+}
+
+std::string CheckTitle(const std::string& title) {
+    if (title.empty()) return "the title is empty";
+    if (title.size() > CAT_TITLE_SIZE)
+        return "the title needs " + std::to_string(title.size()) + " bytes in Windows-1252; at most 32 fit";
+    for (unsigned char c : title)
+        if (IsControl(c)) return "the title holds a control character";
+    return "";
+}
+
+PackResult CheckLimits(uint64_t installedTotal, uint64_t installerSize, const std::string& what) {
+    if (installedTotal >= kTwoGiB)
+        return Fail(PackFault::Refused, what + ": the files together reach " + std::to_string(installedTotal) +
+                                            " bytes; an installer installs less than 2 GiB");
+    if (installerSize >= kTwoGiB)
+        return Fail(PackFault::Refused, what + ": the installer would reach " + std::to_string(installerSize) +
+                                            " bytes; it must stay below 2 GiB");
+    return PackResult();
+}
+
+PackResult WritePackage(const PackSpec& spec, Package* out) {
+    *out = Package();
+    PackResult result = CheckInputs(spec);
+    if (result.fault != PackFault::None) return result;
+
+    std::vector<uint8_t> stub;
+    if (!ReadWholeFile(spec.stubPath, &stub)) return Fail(PackFault::Io, spec.stubPath + ": cannot read the stub");
+    PackageResource found;
+    result = LocateInStub(spec.stubPath, stub.size(), &found);
+    if (result.fault != PackFault::None) return result;
+    if (found.position > stub.size()) return Fail(PackFault::Io, spec.stubPath + ": changed while it was read");
+
+    std::vector<std::vector<uint8_t>> streams = StoredStreams(spec, out);
+    uint64_t at = uint64_t(found.position) + CAT_HEADER_SIZE + ENTRY_SIZE * (uint64_t(out->entries.size()) + 1);
+    for (size_t i = 0; i < out->entries.size(); i++) {
+        PackedEntry& entry = out->entries[i];
+        result = CheckLimits(0, at + entry.storedSize, spec.files[i].name);
+        if (result.fault != PackFault::None) return result;
+        entry.fileOffset = (uint32_t)at;
+        at += entry.storedSize;
+        out->totalInstalled += entry.originalSize ? entry.originalSize : entry.storedSize;
+    }
+    out->position = found.position;
+    out->padding = at < found.sectionRawEnd ? (uint32_t)(found.sectionRawEnd - at) : 0;
+
+    out->bytes.assign(stub.begin(), stub.begin() + found.position);
+    AppendCatalogue(spec, *out, &out->bytes);
+    for (const std::vector<uint8_t>& stream : streams) out->bytes.insert(out->bytes.end(), stream.begin(), stream.end());
+    out->bytes.resize(out->bytes.size() + out->padding, 0);
+    return PackResult();
+}
+
+}  // namespace authoring
