@@ -2,7 +2,7 @@
 # runs every test (unit, layout, fuzzers for a fixed number of runs, Wine).
 BUILD ?= build
 
-.PHONY: all test deps build bench clean
+.PHONY: all test deps build bench demo clean
 
 all: build
 
@@ -18,6 +18,12 @@ test: build
 
 bench: build
 	$(BUILD)/bench/codec_bench
+
+# The main job: Demo.exe packed and run under Wine, screenshots and a report
+# in out/demo/. `make demo DEMO_ARGS=--interactive` to answer the prompts
+# yourself on $$DISPLAY.
+demo: build
+	BUILD=$(BUILD) ./scripts/demo.sh $(DEMO_ARGS)
 
 clean:
 	rm -rf $(BUILD)

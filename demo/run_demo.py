@@ -1,0 +1,172 @@
+#!/usr/bin/env python3
+"""The demo: packs the sample screen saver "Zonsondergang" into Demo.exe with
+scrpack, runs Demo.exe in a fresh Wine prefix, takes a screenshot of every
+prompt and dialog and of the running screen saver, and ends with a report:
+each file installed with its path and size, the system.ini line, the exit
+code.
+
+Without --interactive it runs on the X display it is given (scripts/demo.sh
+starts Xvfb) and uidriver.exe answers every prompt. With --interactive a
+person answers on a real display; the driver only checks the texts and asks
+for the screenshots.
+
+Normally started by scripts/demo.sh (`make demo`), which passes the paths of
+the build products.
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+ROOT = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "e2e"))
+sys.path.insert(0, str(ROOT / "demo" / "data"))
+import make_data  # noqa: E402
+import winelab  # noqa: E402
+from winelab import Script  # noqa: E402
+
+TITLE = "Zonsondergang"
+INSTALLER = "Demo.exe"
+SAVER_NAME = "DEMO.SCR"
+BASE = "Demo"
+SHOTS = ["01-confirmation", "02-please-wait", "03-completion", "04-order-info",
+         "05-saver-settings", "06-saver-running"]
+
+
+def step(text):
+    print(f"demo: {text}", flush=True)
+
+
+def build_installer(args, out):
+    build = out / "build"
+    build.mkdir(parents=True, exist_ok=True)
+    data = build / "zonsondergang.dat"
+    extra = build / "leesmij.txt"
+    data.write_bytes(make_data.windows_text(ROOT / "demo" / "data" / "zonsondergang.txt"))
+    extra.write_bytes(make_data.windows_text(ROOT / "demo" / "data" / "leesmij.txt"))
+    installer = out / INSTALLER
+    files = [Path(args.saver), data, extra]
+    subprocess.run([args.scrpack, "pack", "-o", str(installer), "--stub", args.stub, "--title", TITLE]
+                   + [str(f) for f in files], check=True, timeout=60)
+    listing = subprocess.run([args.scrpack, "list", str(installer)], check=True, timeout=60,
+                             capture_output=True, text=True).stdout
+    print(listing, end="" if listing.endswith("\n") else "\n")
+    return installer, files, data.read_bytes()
+
+
+def install_script(texts, total, data_text):
+    return winelab.install_prompts(Script(), texts, SAVER_NAME, BASE, TITLE, total, data_text,
+                                   shots=SHOTS[:5])
+
+
+def saver_script(texts, watch):
+    s = Script()
+    s.window(texts["SAVER_CLASS"])
+    if not watch:
+        s.sleep(1500)  # let the sun sink a little
+    s.window(texts["SAVER_CLASS"], SHOTS[5])
+    s.key(texts["SAVER_CLASS"])
+    s.waitproc(SAVER_NAME)
+    return s
+
+
+def report(prefix, before, after, installer_rc, shots, out, driver_log):
+    lines = ["", "==== Zonsondergang demo: report ===="]
+    added, removed, changed = winelab.diff_snapshots(before, after)
+    lines.append("Files installed:")
+    for rel in added + changed:
+        p = prefix.windir / rel
+        if p.is_file() and rel not in ("system.ini",) and not rel.startswith("saver-started"):
+            win = "C:\\windows\\" + rel.replace("/", "\\")
+            lines.append(f"  {win:<58} {p.stat().st_size:>8,} bytes")
+    ini = (prefix.windir / "system.ini").read_bytes()
+    value = winelab.ini_value(ini, "boot", "SCRNSAVE.EXE")
+    lines.append("system.ini, [boot]: " + ("SCRNSAVE.EXE=" + value.decode("cp1252")
+                                           if value is not None else "(no SCRNSAVE.EXE line)"))
+    marker = prefix.windir / "saver-started.txt"
+    if marker.exists():
+        for m in marker.read_bytes().decode("cp1252").splitlines():
+            mode, data, cmd = m.split("|", 2)
+            lines.append(f"Screen saver started: mode /{mode}, command line {cmd}, data {data}")
+    lines.append(f"Demo.exe exit code: {installer_rc}")
+    lines.append("Screenshots:")
+    for name in SHOTS:
+        png = out / (name + ".png")
+        lines.append(f"  {png}" if png.exists() else f"  {name}.png: not taken")
+    if "missed" in driver_log:
+        lines.append("  (the please-wait dialog closed before it could be seen)")
+    for e in shots.errors:
+        lines.append(f"  screenshot error: {e}")
+    text = "\n".join(lines) + "\n"
+    print(text, end="")
+    (out / "report.txt").write_text(text, encoding="utf-8")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    for name in ("stub", "saver", "driver", "scrpack", "texts"):
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--out", default=str(ROOT / "out" / "demo"))
+    parser.add_argument("--interactive", action="store_true",
+                        help="a person answers the prompts on $DISPLAY")
+    args = parser.parse_args()
+    display = os.environ.get("DISPLAY")
+    if not display:
+        parser.error("no X display: run through scripts/demo.sh, which starts Xvfb")
+    for tool in ("wine", "import"):
+        if shutil.which(tool) is None:
+            parser.error(f"{tool} is not installed (scripts/setup.sh installs it)")
+
+    out = Path(args.out).resolve()
+    for old in out.glob("*.png"):
+        old.unlink()
+    out.mkdir(parents=True, exist_ok=True)
+    texts = winelab.Texts(args.texts)
+
+    step(f"packing {INSTALLER} (title {TITLE})")
+    installer, files, data_text = build_installer(args, out)
+    total = sum(f.stat().st_size for f in files)
+
+    step("creating a fresh Wine prefix")
+    started = time.monotonic()
+    prefix = winelab.Prefix(out / "prefix", display=display, managed=args.interactive)
+    log = out / "wine.log"
+    log.unlink(missing_ok=True)
+    prefix.create(log)
+    step(f"prefix ready in {time.monotonic() - started:.1f} s")
+
+    work = out / "run"
+    if work.exists():
+        shutil.rmtree(work)
+    started = time.monotonic()
+    before = prefix.snapshot()
+    with winelab.ShotTaker(work / "shots", out, display) as shots:
+        step(f"running {INSTALLER}" + (": answer the prompts" if args.interactive else ""))
+        run = winelab.play(prefix, args.driver, install_script(texts, total, data_text),
+                           [prefix.win_path(installer)], work, "install", shots=shots,
+                           watch=args.interactive)
+        print(run.driver_log, end="")
+        after = prefix.snapshot()
+        step("starting the screen saver full screen (/s)"
+             + (": press a key to end it" if args.interactive else ""))
+        saver = winelab.play(prefix, args.driver, saver_script(texts, args.interactive),
+                             [f"C:\\windows\\{SAVER_NAME}", "/s"], work, "saver", shots=shots,
+                             watch=args.interactive)
+        print(saver.driver_log, end="")
+    prefix.kill(log)
+    step(f"ran in {time.monotonic() - started:.1f} s after the prefix existed")
+    report(prefix, before, after, run.program_rc, shots, out, run.driver_log)
+    ok = run.program_rc == 0 and run.driver_rc == 0 and saver.driver_rc == 0 and not shots.errors
+    if not ok:
+        step(f"FAILED (driver exit {run.driver_rc}/{saver.driver_rc}); logs in {work}")
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

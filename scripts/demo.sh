@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The main job (`make demo`, after `make build`): packs the sample screen saver
+# into out/demo/Demo.exe and runs it in a fresh Wine prefix, with a screenshot
+# of every prompt in out/demo/*.png and a closing report (out/demo/report.txt).
+#
+#   scripts/demo.sh                  headless: Xvfb, every prompt answered by
+#                                    the UI driver
+#   scripts/demo.sh --interactive    on $DISPLAY, you answer the prompts
+#
+# BUILD names the build directory (default: build).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+usage() { sed -n '2,11s/^# \{0,1\}//p' "$0"; }
+interactive=0
+for arg in "$@"; do
+  case "$arg" in
+    --interactive) interactive=1 ;;
+    -h|--help) usage; exit 0 ;;
+    *) echo "demo: unknown argument '$arg'" >&2; usage >&2; exit 1 ;;
+  esac
+done
+
+build=${BUILD:-build}
+cross=$build/win32-cross
+args=(--stub "$cross/stub.exe" --saver "$cross/sample_saver.scr" --driver "$cross/uidriver.exe"
+      --scrpack "$build/tools/scrpack/scrpack" --texts "$build/e2e/e2e_texts" --out out/demo)
+for f in "$cross/stub.exe" "$cross/sample_saver.scr" "$cross/uidriver.exe" \
+         "$build/tools/scrpack/scrpack" "$build/e2e/e2e_texts"; do
+  if [ ! -f "$f" ]; then
+    echo "demo: $f is missing; run 'make build' first (make demo does)" >&2
+    exit 1
+  fi
+done
+
+if [ "$interactive" = 1 ]; then
+  if [ -z "${DISPLAY:-}" ]; then
+    echo "demo: --interactive needs an X display (DISPLAY is not set)" >&2
+    exit 1
+  fi
+  exec python3 demo/run_demo.py "${args[@]}" --interactive
+fi
+# A private X server, so that the screenshots show only our windows.
+exec timeout 600 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
+  python3 demo/run_demo.py "${args[@]}"
