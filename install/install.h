@@ -68,6 +68,11 @@ uint32_t QueryFreeKilobytes(const char* directory);
 // (size bytes, THOUSANDS_SIZE is plenty). Returns out.
 char* FormatThousands(uint32_t value, char* out, size_t size);
 
+// The engine of both number texts: `value` in decimal, '0'-padded to at
+// least minDigits (1..10) digits, `separator` (none when 0) between groups of
+// three; cut to what fits `size` with its NUL. Returns out.
+char* FormatDecimal(uint32_t value, int minDigits, char separator, char* out, size_t size);
+
 // --- Dialogs -------------------------------------------------------------------
 
 // Install dialog (template 103): labels and centres itself, then extracts

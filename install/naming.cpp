@@ -1,6 +1,9 @@
-// Naming rules shared by the stub and the host tools (see naming.h).
+// Naming rules shared by the stub and the host tools (see naming.h). The
+// paths are composed with the installer's bounded "%s" formatter.
 #include "install/naming.h"
+#include "install/install.h"
 
+#include <stdarg.h>
 #include <string.h>
 
 const char* LastComponent(const char* path) {
@@ -20,15 +23,20 @@ int AppendText(char* out, size_t size, const char* text) {
     return 1;
 }
 
+// `format` with its "%s" parts, whole, into out; a text that does not fit
+// leaves out empty (and a buffer of size 0 untouched).
+static int ComposeWhole(char* out, size_t size, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int whole = FormatTextV(out, size, format, args);
+    va_end(args);
+    if (!whole && size > 0) out[0] = 0;
+    return whole;
+}
+
 int JoinPath(char* out, size_t size, const char* dir, const char* name) {
-    if (size == 0) return 0;
-    out[0] = 0;
     size_t n = strlen(dir);
-    int ok = AppendText(out, size, dir);
-    if (ok && (n == 0 || dir[n - 1] != '\\')) ok = AppendText(out, size, "\\");
-    if (ok) ok = AppendText(out, size, name);
-    if (!ok) out[0] = 0;
-    return ok;
+    return ComposeWhole(out, size, "%s%s%s", dir, n > 0 && dir[n - 1] == '\\' ? "" : "\\", name);
 }
 
 // Copies the installer's file name up to its first (or last) '.', then ".SCR".
@@ -63,39 +71,20 @@ int MakeBaseName(const char* ownPath, char* out, size_t size) {
 }
 
 void FormatFileNumber(uint32_t number, char out[12]) {
-    char digits[12];
-    int n = 0;
-    do {
-        digits[n++] = (char)('0' + number % 10);
-        number /= 10;
-    } while (number != 0);
-    while (n < 4) digits[n++] = '0';
-    for (int i = 0; i < n; i++) out[i] = digits[n - 1 - i];
-    out[n] = 0;
+    FormatDecimal(number, 4, 0, out, 12);
 }
 
+#define DATA_FOLDERS DATA_FOLDER_1 "\\" DATA_FOLDER_2 "\\"
+
 int MakeDataFolder(const char* baseName, char* out, size_t size) {
-    if (size == 0) return 0;
-    out[0] = 0;
-    int ok = AppendText(out, size, DATA_FOLDER_1 "\\" DATA_FOLDER_2 "\\") && AppendText(out, size, baseName);
-    if (!ok) out[0] = 0;
-    return ok;
+    return ComposeWhole(out, size, DATA_FOLDERS "%s", baseName);
 }
 
 int MakeEntryRelativePath(int index, uint16_t firstNumber, const char* extension,
                           const char* saverFileName, const char* baseName, char* out, size_t size) {
-    if (size == 0) return 0;
-    out[0] = 0;
-    if (index == 0) return AppendText(out, size, saverFileName);
-    int ok = MakeDataFolder(baseName, out, size) && AppendText(out, size, "\\");
-    if (ok && index == 1) {
-        ok = AppendText(out, size, baseName) && AppendText(out, size, ".DAT");
-    } else if (ok) {
-        char number[12];
-        FormatFileNumber((uint32_t)index + firstNumber - 2u, number);
-        ok = AppendText(out, size, "FILE") && AppendText(out, size, number) &&
-             AppendText(out, size, extension);
-    }
-    if (!ok) out[0] = 0;
-    return ok;
+    if (index == 0) return ComposeWhole(out, size, "%s", saverFileName);
+    if (index == 1) return ComposeWhole(out, size, DATA_FOLDERS "%s\\%s.DAT", baseName, baseName);
+    char number[12];
+    FormatFileNumber((uint32_t)index + firstNumber - 2u, number);
+    return ComposeWhole(out, size, DATA_FOLDERS "%s\\FILE%s%s", baseName, number, extension);
 }

@@ -56,9 +56,7 @@ static void RunInstallDialog(void) {
 // '\', and '\' with the installer base name upper-cased.
 static void ReportCompletion(const char* caption, const char* ownPath, const char* windowsDir) {
     char folder[PATH_SIZE + 1], level[PATH_SIZE + 1];
-    FormatText(folder, sizeof folder, "%s", windowsDir);
-    size_t length = strlen(folder);
-    if (length == 0 || folder[length - 1] != '\\') AppendText(folder, sizeof folder, "\\");
+    JoinPath(folder, sizeof folder, windowsDir, "");  // fits: windowsDir is shorter than PATH_SIZE
     level[0] = '\\';
     if (!MakeBaseName(ownPath, level + 1, sizeof level - 1)) level[1] = 0;
     UpperCaseAscii(level);
