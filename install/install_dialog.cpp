@@ -24,7 +24,13 @@ static INT_PTR OnInstallCommand(HWND dialog, WPARAM wParam) {
     if (wParam != IDOK && wParam != IDCANCEL) return 0;
     // A second command (a stray Enter queued before the start command) must
     // not write everything again.
-    if (gInstaller.extraction == EXTRACTION_NOT_RUN) ExtractAndActivate();
+    if (gInstaller.extraction == EXTRACTION_NOT_RUN) {
+        // The posted command comes before any paint, and no message is
+        // handled while the files are written: paint the please-wait text now
+        // or the user watches an empty box.
+        RedrawWindow(dialog, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        ExtractAndActivate();
+    }
     EndDialog(dialog, (INT_PTR)wParam);
     return 1;
 }

@@ -175,6 +175,17 @@ BOOL UpdateWindow(HWND window) {
     return 1;
 }
 
+BOOL RedrawWindow(HWND window, const RECT* update, void* region, UINT flags) {
+    (void)update;
+    (void)region;
+    Event("RedrawWindow " + HandleName(window) + " " + std::to_string(flags));
+    if (!WindowOf(window)) {
+        Misuse("RedrawWindow on " + HandleName(window) + ", no window");
+        return 0;
+    }
+    return 1;
+}
+
 BOOL GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
     if (!msg) {
         Misuse("GetMessageA without a MSG");

@@ -108,7 +108,8 @@ enum {
     WHITE_BRUSH = 0,
     GWL_HINSTANCE = -6,
     SM_CXSCREEN = 0, SM_CYSCREEN = 1,
-    SPI_SETSCREENSAVEACTIVE = 17, SPIF_UPDATEINIFILE = 1
+    SPI_SETSCREENSAVEACTIVE = 17, SPIF_UPDATEINIFILE = 1,
+    RDW_ALLCHILDREN = 0x0080, RDW_UPDATENOW = 0x0100
 };
 #define CW_USEDEFAULT ((int)0x80000000)
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
@@ -150,6 +151,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 BOOL ShowWindow(HWND window, int show);
 BOOL UpdateWindow(HWND window);
+BOOL RedrawWindow(HWND window, const RECT* update, void* region, UINT flags);
 BOOL GetMessageA(LPMSG msg, HWND window, UINT first, UINT last);
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);

@@ -110,13 +110,14 @@ TEST(Sequence, ConfirmedInstallWritesEverythingReportsAndStartsTheSaver) {
     EXPECT_EQ(r.execs[0].result, 33u) << "the layer finds the installed screen saver";
     // In this order, the wait cursor around the install dialog only, the
     // install dialog started by its own posted command naming hidden OK.
-    EXPECT_EQ(hostwin::EventsOf({"MessageBoxA", "SetCursor", "DialogBoxParamA", "PostMessageA", "WinExec",
-                                 "PostQuitMessage", "GetMessageA"}),
+    EXPECT_EQ(hostwin::EventsOf({"MessageBoxA", "SetCursor", "DialogBoxParamA", "PostMessageA", "RedrawWindow",
+                                 "WinExec", "PostQuitMessage", "GetMessageA"}),
               (std::vector<std::string>{
                   "MessageBoxA caption=" + Caption("Sunset") + " style=0x41 -> 1",
                   "SetCursor IDC_WAIT",
                   "DialogBoxParamA 103",
                   "PostMessageA 103 WM_COMMAND 1 103.1",
+                  "RedrawWindow 103 384",
                   "DialogBoxParamA 103 -> 1",
                   "SetCursor IDC_ARROW",
                   "MessageBoxA caption=" + Caption("Sunset") + " style=0x30 -> 1",
@@ -126,6 +127,12 @@ TEST(Sequence, ConfirmedInstallWritesEverythingReportsAndStartsTheSaver) {
                   "PostQuitMessage 0",
                   "GetMessageA -> WM_QUIT 0",
               }));
+    // The please-wait text is painted before the first file is written.
+    const std::vector<std::string>& events = r.events;
+    auto painted = std::find(events.begin(), events.end(), "RedrawWindow 103 384");
+    auto firstWrite = std::find_if(events.begin(), events.end(),
+                                   [](const std::string& e) { return e.rfind("_lcreat", 0) == 0; });
+    EXPECT_LT(painted - events.begin(), firstWrite - events.begin());
     f.ExpectCleanEnd();
 }
 
