@@ -34,6 +34,12 @@ enum DecodeStatus {
 
 const char* DecodeStatusName(enum DecodeStatus status);
 
+// The prefix code of a distance's high six bits, indexed by the first eight
+// bits of a distance code: the high six bits, and how many of the eight bits
+// their prefix takes (3..8; the rest are the first low bits).
+extern const uint8_t DISTANCE_HIGH[256];
+extern const uint8_t DISTANCE_PREFIX_LEN[256];
+
 // Block-buffered input: the next stored byte. The reset form (all zeros)
 // empties the block. Never asks the stream for more than `remaining` bytes.
 int ReadPtr(FILE* stream, int mode, uint32_t remaining);

@@ -31,10 +31,70 @@ struct HuffTree {
     uint16_t weight[NODE_COUNT + 1];            // node weights, ascending by index; [567] = 0xFFFF
     uint16_t child[NODE_COUNT];                 // internal: index of the 0-child (1-child is +1); leaf: 567 + symbol
     uint16_t parent[NODE_COUNT + SYMBOL_COUNT]; // [n < 567]: parent of node n; [567 + s]: node holding symbol s
+    uint16_t moved;  // highest node whose child value changed since a reader cleared this (ROOT after
+                     // InitTree and RebuildTree); lets a reader keep a copy of the tree's top levels
 };
 
 void InitTree(struct HuffTree* tree);
 void UpdateTree(struct HuffTree* tree, int symbol);
 void RebuildTree(struct HuffTree* tree);
+
+// Points the parent entries of whatever node `n` holds (a leaf's symbol, or
+// both children of an internal node) at `n`.
+static inline void AdoptChildren(struct HuffTree* tree, unsigned n) {
+    unsigned k = tree->child[n];
+    tree->parent[k] = (uint16_t)n;
+    if (k < NODE_COUNT) tree->parent[k + 1] = (uint16_t)n;
+}
+
+// One exchange of an update: node c, just counted to weight k, outweighs the
+// next node, and moves behind the last node still lighter than k (the
+// sentinel ends the scan; the root, heavier than any node below it, is never
+// reached). Returns its new index. Inline, as UpdateTreeOnPath below.
+static inline unsigned ExchangeNode(struct HuffTree* tree, unsigned c, unsigned k) {
+    uint16_t* weight = tree->weight;
+    uint16_t* child = tree->child;
+    unsigned l = c + 1;
+    while (k > weight[l + 1]) l++;
+    weight[c] = weight[l];
+    weight[l] = (uint16_t)k;
+    unsigned i = child[c];
+    child[c] = child[l];
+    child[l] = (uint16_t)i;
+    AdoptChildren(tree, l);
+    AdoptChildren(tree, c);
+    if (l > tree->moved) tree->moved = (uint16_t)l;
+    return l;
+}
+
+// Counts one more use for node c and every node above it, exchanging as
+// needed: the climb of UpdateTree.
+void ClimbTree(struct HuffTree* tree, unsigned c);
+
+// UpdateTree for a caller that has just walked down to the symbol's leaf:
+// `path` holds the nodes it passed through, from the root's child (path[0])
+// to the leaf (path[length - 1]). Same effect as UpdateTree on that symbol,
+// cheaper: the parent of path[i] is path[i - 1] with no lookup, for as long
+// as no exchange moves the climb off the path (an exchange between siblings
+// does not). Inline: it runs once per decoded symbol.
+static inline void UpdateTreeOnPath(struct HuffTree* tree, const uint16_t* path, int length) {
+    uint16_t* weight = tree->weight;
+    if (weight[ROOT] == WEIGHT_LIMIT) {  // a rebuild moves every node: no path holds
+        UpdateTree(tree, tree->child[path[length - 1]] - NODE_COUNT);
+        return;
+    }
+    for (int i = length - 1; i >= 0; i--) {
+        unsigned c = path[i];
+        unsigned k = ++weight[c];
+        if (k > weight[c + 1]) {
+            unsigned up = tree->parent[ExchangeNode(tree, c, k)];
+            if (up != (i > 0 ? path[i - 1] : (unsigned)ROOT)) {
+                ClimbTree(tree, up);
+                return;
+            }
+        }
+    }
+    weight[ROOT]++;
+}
 
 #endif

@@ -3,6 +3,9 @@
 #ifndef TOOLS_AUTHORING_ENCODER_H
 #define TOOLS_AUTHORING_ENCODER_H
 
+#include "decode/decode.h"
+#include "decode/tree.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -13,7 +16,44 @@ enum class Parsing { Greedy, Lazy, Best };
 
 // The compressed stream of `data` (size >= 0; an empty input gives an empty
 // stream). Deterministic: the same input and parsing give the same bytes.
+// Sizes are those of a catalogue entry: below 4 GiB.
 std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, Parsing parsing = Parsing::Best);
+
+// Writes a stream item by item, keeping the adaptive code in step with the
+// decoder's. EncodeStream is built on it; tests use it for streams that no
+// encoder would produce (copies from unwritten history, an over-long last
+// match). Whether the items make sense is the caller's affair.
+class ItemWriter {
+public:
+    ItemWriter();
+    void Literal(uint8_t byte);
+    void Match(int length, int distanceCode);  // length 3..30, distance code 0..4095
+    // Bits the symbol (0..283) costs with the code as it stands now.
+    int CodeLength(int symbol) const;
+    // What the symbol is worth in bits by its share of all counts so far,
+    // -log2(count / total): its code length rounds this, and the code moves
+    // towards it as the counts grow.
+    double SymbolBits(int symbol) const;
+    // Bits a distance code costs: its prefix and six low bits.
+    static int DistanceBits(int distanceCode);
+    // The stream so far, the last byte padded with zero bits.
+    std::vector<uint8_t> Finish();
+
+private:
+    void Symbol(int symbol);
+    void Bits(uint32_t value, int count);  // count 0..32, most significant bit first
+
+    HuffTree tree_;
+    std::vector<uint8_t> bytes_;
+    uint64_t pending_ = 0;  // bits not yet in bytes_, the last ones lowest
+    int pendingCount_ = 0;  // number of them, below 8 between calls
+};
+
+// Expands a stream held in memory through DecodeStream, after resetting both
+// block layers (as DecodeFile does). `out` receives what the decoder wrote.
+// For the host tools, tests, fuzzers and the benchmark.
+DecodeStatus DecodeBuffer(const uint8_t* stream, size_t storedSize, uint32_t originalSize,
+                          std::vector<uint8_t>* out);
 
 }  // namespace authoring
 

@@ -1,0 +1,344 @@
+// The adaptive Huffman LZSS decoder: expands one compressed entry, taking its
+// input a byte at a time from the read block and giving its output to the
+// write block (decode/block_io.h, the code behind ReadPtr and WritePtr).
+//
+// Trusts nothing in the stream. Promises, whatever the bits: it never takes
+// more than storedSize bytes from the input, never gives more than
+// originalSize bytes to the output, never indexes outside its fixed arrays,
+// and always ends (every item adds at least one byte to the output count).
+// What went wrong is recorded in LastDecodeStatus(), the first problem first;
+// decoding goes on regardless, except after a failed write.
+//
+// Format notes:
+// - Bits are taken from each stored byte most significant first. A symbol is
+//   the path from the root to its leaf (0 = child[n], 1 = child[n] + 1).
+//   Symbols 0..255 are literal bytes, 256..283 matches of 3..30 bytes; the
+//   code adapts after every symbol (UpdateTree), a distance never changes it.
+// - A distance code d (0..4095) is sent as a prefix for d / 64, taken from the
+//   top of an 8-bit window through DISTANCE_HIGH / DISTANCE_PREFIX_LEN, then
+//   the six low bits as they stand.
+// - A match copies from ring position r - d - 1, byte by byte, so it may
+//   overlap its own output (d = 0 repeats the last byte): never a memcpy.
+// - Every stream starts with ring positions 0..4065 blank (0x20) and r = 4066.
+//   Positions 4066..4095 are set to 0 here at the start of every stream, so
+//   that a stream's output never depends on the stream before; a valid stream
+//   never reads them before writing them (DECODE_UNSET_RING otherwise).
+// - There is no end code: the stream ends at the original size, and the bits
+//   left in the last byte are padding.
+//
+// C headers only: this is part of the stub.
+#include "decode/block_io.h"
+#include "decode/decode.h"
+#include "decode/tree.h"
+
+#include <stdint.h>
+#include <string.h>
+
+// Indexed by the first eight bits of a distance code: the high six bits of
+// the distance, and how many of the eight bits the prefix took.
+const uint8_t DISTANCE_HIGH[256] = {
+     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
+     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
+     1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,
+     2,  2,  2,  2,  2,  2,  2,  2,  2,  2,  2,  2,  2,  2,  2,  2,
+     3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,
+     4,  4,  4,  4,  4,  4,  4,  4,  5,  5,  5,  5,  5,  5,  5,  5,
+     6,  6,  6,  6,  6,  6,  6,  6,  7,  7,  7,  7,  7,  7,  7,  7,
+     8,  8,  8,  8,  8,  8,  8,  8,  9,  9,  9,  9,  9,  9,  9,  9,
+    10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11, 11,
+    12, 12, 12, 12, 13, 13, 13, 13, 14, 14, 14, 14, 15, 15, 15, 15,
+    16, 16, 16, 16, 17, 17, 17, 17, 18, 18, 18, 18, 19, 19, 19, 19,
+    20, 20, 20, 20, 21, 21, 21, 21, 22, 22, 22, 22, 23, 23, 23, 23,
+    24, 24, 25, 25, 26, 26, 27, 27, 28, 28, 29, 29, 30, 30, 31, 31,
+    32, 32, 33, 33, 34, 34, 35, 35, 36, 36, 37, 37, 38, 38, 39, 39,
+    40, 40, 41, 41, 42, 42, 43, 43, 44, 44, 45, 45, 46, 46, 47, 47,
+    48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63,
+};
+
+const uint8_t DISTANCE_PREFIX_LEN[256] = {
+     3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,
+     3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,
+     4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,
+     4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,
+     4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,
+     5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,
+     5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,
+     5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,
+     5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,
+     6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,
+     6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,
+     6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,
+     7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,
+     7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,
+     7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,
+     8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,
+};
+
+enum { RING_MASK = RING_SIZE - 1 };
+static const uint64_t NO_MISSING = UINT64_MAX;
+
+// The input side of a stream. Invariant: before every bit is taken, more
+// than 8 bits are valid (Refill), so bytes are taken from the input exactly
+// as needed to keep two bytes ahead of the bits used, never more. Valid bits
+// stand left-aligned (at most 21 of them), the bits below them are zero.
+struct BitReader {
+    uint32_t buffer;        // valid bits from bit 31 down; the next bit is bit 31
+    uint32_t count;         // number of valid bits (0..21)
+    uint32_t remaining;     // stored bytes not yet taken from the input
+    uint64_t taken;         // bytes loaded into the buffer: stored ones and stand-in zeros
+    uint64_t firstMissing;  // load number of the first stand-in zero (past the stored
+                            // size, or a read that delivered nothing); NO_MISSING if none
+};
+
+// The first TOP_BITS levels of the code tree, resolved for every bit
+// pattern: a walk starts with one lookup instead of a load per level. The top
+// of the tree changes shape only rarely (exchanges happen almost always far
+// below it), so the table is rebuilt only when the tree reports a change at
+// or above the lowest node it depends on.
+enum { TOP_BITS = 6, TOP_SIZE = 1 << TOP_BITS };
+
+// The walk goes on from the last node of an entry by reading its child value
+// afresh, so only the nodes before it (and the root) must keep their shape.
+struct TopEntry {
+    uint16_t length;            // bits used, 1..TOP_BITS (fewer when a leaf comes first)
+    uint16_t path[TOP_BITS];    // the nodes passed, root's child first
+};
+
+struct TopTable {
+    struct TopEntry entry[TOP_SIZE];  // indexed by the next TOP_BITS bits
+    unsigned lowest;                  // lowest node the table passes through (not counting last nodes)
+};
+
+struct DecodeState {
+    uint8_t ring[RING_SIZE];      // the last 4096 output bytes (blanks and zeros at stream start)
+    struct HuffTree tree;         // adaptive code of literals and match lengths
+    struct TopTable top;          // the tree's first levels, while tree.moved stays below top.lowest
+    struct BitReader bits;        // input position of the stream
+    uint32_t r;                   // next ring position to write
+    uint32_t originalSize;        // bytes the stream produces
+    uint32_t outputCount;         // bytes given to the output so far, never above originalSize
+    enum DecodeStatus status;     // first problem of the stream, or the driver's outcome
+};
+
+static struct DecodeState g_decode;
+
+// --- Bit reading: the only code that takes input bytes -----------------------
+
+// Takes input bytes while no more than `level` bits are valid (8, except
+// where several bits are taken at once). End of input is decided here and
+// only here: past the stored size, or where the stream delivered nothing, a
+// zero stands in and the first such load is remembered.
+static inline void Refill(struct BitReader* br, FILE* in, uint32_t level) {
+    while (br->count <= level) {
+        int byte = -1;
+        if (br->remaining != 0) {
+            byte = TakeBlockByte(in, br->remaining);
+            br->remaining--;
+        }
+        if (byte < 0) {
+            if (br->firstMissing == NO_MISSING) br->firstMissing = br->taken;
+            byte = 0;
+        }
+        br->buffer |= (uint32_t)byte << (24 - br->count);
+        br->count += 8;
+        br->taken++;
+    }
+}
+
+static inline unsigned ReadBit(struct BitReader* br, FILE* in) {
+    if (br->count <= 8) Refill(br, in, 8);
+    unsigned bit = br->buffer >> 31;
+    br->buffer <<= 1;
+    br->count--;
+    return bit;
+}
+
+// `count` (1..8) bits at once, taking input bytes exactly as `count` calls
+// of ReadBit would: before the last of them more than 8 bits are valid.
+static inline unsigned ReadBits(struct BitReader* br, FILE* in, unsigned count) {
+    if (br->count <= count + 7) Refill(br, in, count + 7);
+    unsigned bits = br->buffer >> (32 - count);
+    br->buffer <<= count;
+    br->count -= count;
+    return bits;
+}
+
+static inline unsigned ReadEightBits(struct BitReader* br, FILE* in) {
+    if (br->count <= 8) Refill(br, in, 8);
+    unsigned bits = br->buffer >> 24;
+    br->buffer <<= 8;
+    br->count -= 8;
+    return bits;
+}
+
+// 1 when some bit used so far came from a stand-in zero.
+static inline int UsedMissingBits(const struct BitReader* br) {
+    uint64_t used = br->taken * 8 - br->count;
+    return br->firstMissing != NO_MISSING && br->firstMissing * 8 < used;
+}
+
+// --- Items ----------------------------------------------------------------
+
+static void BuildTopTable(struct TopTable* top, struct HuffTree* tree) {
+    unsigned lowest = ROOT;
+    for (unsigned bits = 0; bits < TOP_SIZE; bits++) {
+        struct TopEntry* e = &top->entry[bits];
+        unsigned n = tree->child[ROOT];
+        unsigned length = 0;
+        for (;;) {
+            unsigned node = n + ((bits >> (TOP_BITS - 1 - length)) & 1);
+            e->path[length++] = (uint16_t)node;
+            n = tree->child[node];
+            if (n >= NODE_COUNT || length == TOP_BITS) break;
+            if (node < lowest) lowest = node;
+        }
+        e->length = (uint16_t)length;
+    }
+    top->lowest = lowest;
+    tree->moved = 0;
+}
+
+// Walks from the root to a leaf, the first levels by one table lookup, the
+// rest one bit per level, noting the path for the update that follows.
+static inline int DecodeSymbol(struct HuffTree* tree, struct TopTable* top, struct BitReader* br, FILE* in,
+                               uint16_t* path) {
+    if (tree->moved >= top->lowest) BuildTopTable(top, tree);
+    if (br->count <= 8) Refill(br, in, 8);  // at least 9 bits to look at
+    const struct TopEntry* e = &top->entry[br->buffer >> (32 - TOP_BITS)];
+    int depth = e->length;
+    ReadBits(br, in, (unsigned)depth);
+    memcpy(path, e->path, sizeof e->path);
+    unsigned n = tree->child[path[depth - 1]];
+    while (n < NODE_COUNT) {
+        unsigned node = n + ReadBit(br, in);
+        path[depth++] = (uint16_t)node;
+        n = tree->child[node];
+    }
+    UpdateTreeOnPath(tree, path, depth);
+    return (int)(n - NODE_COUNT);
+}
+
+static inline unsigned DecodeDistance(struct BitReader* br, FILE* in) {
+    unsigned w = ReadEightBits(br, in);
+    unsigned high = DISTANCE_HIGH[w];
+    unsigned extra = DISTANCE_PREFIX_LEN[w] - 2u;
+    w = (w << extra) | ReadBits(br, in, extra);
+    return high * 64 + (w & 63);
+}
+
+// Copies `n` bytes from distance code `d` into the ring at `r` and gives them
+// to the output. The copy runs forward, so a source that overlaps the bytes
+// being produced repeats them (a pattern; a run when d = 0).
+static inline void CopyMatch(uint8_t* ring, uint32_t r, uint32_t d, uint32_t n, FILE* out,
+                             uint32_t originalSize) {
+    uint32_t p = (r - d - 1) & RING_MASK;
+    uint8_t* room = BlockRoom(n);
+    if (room != NULL && p + n <= RING_SIZE && r + n <= RING_SIZE) {  // the common case, in one pass
+        for (uint32_t i = 0; i < n; i++) room[i] = ring[r + i] = ring[p + i];
+        WroteBlockBytes(n);
+        return;
+    }
+    uint32_t w = r;
+    for (uint32_t i = 0; i < n; i++) {
+        ring[w] = ring[p];
+        w = (w + 1) & RING_MASK;
+        p = (p + 1) & RING_MASK;
+    }
+    uint32_t first = RING_SIZE - r < n ? RING_SIZE - r : n;
+    GiveBlockBytes(out, ring + r, first, originalSize);
+    if (first < n) GiveBlockBytes(out, ring, n - first, originalSize);
+}
+
+// Keeps the first problem; one that appears after input ran short is
+// recorded as the short input that caused it.
+static void NoteProblem(enum DecodeStatus* status, int usedMissing, enum DecodeStatus problem) {
+    if (*status != DECODE_OK) return;
+    *status = usedMissing ? DECODE_SHORT_INPUT : problem;
+}
+
+static void StartStream(struct DecodeState* st, uint32_t originalSize, uint32_t storedSize) {
+    memset(&st->bits, 0, sizeof st->bits);
+    st->bits.remaining = storedSize;
+    st->bits.firstMissing = NO_MISSING;
+    st->originalSize = originalSize;
+    st->outputCount = 0;
+    st->status = DECODE_OK;
+    InitTree(&st->tree);
+    memset(st->ring, ' ', RING_START);
+    memset(st->ring + RING_START, 0, RING_SIZE - RING_START);
+    st->r = RING_START;
+}
+
+// The mode word marks the calls of ReadPtr and WritePtr as ordinary ones; the
+// byte paths used here are the same code without the reset form, so it plays
+// no part in them.
+uint32_t DecodeStream(FILE* in, FILE* out, uint32_t originalSize, uint32_t storedSize, int mode) {
+    (void)mode;
+    struct DecodeState* st = &g_decode;
+    StartStream(st, originalSize, storedSize);
+    if (originalSize == 0) return 0;
+
+    // The loop works on copies in locals: every byte stored into the ring or
+    // the write block could alias the state struct, and would make the
+    // compiler reload these after each one.
+    struct BitReader bits = st->bits;
+    struct HuffTree* tree = &st->tree;
+    struct TopTable* top = &st->top;
+    uint8_t* ring = st->ring;
+    uint32_t r = st->r;
+    uint32_t count = 0;
+    enum DecodeStatus status = DECODE_OK;
+    uint16_t path[SYMBOL_COUNT];  // the nodes of the last symbol's code, root's child first
+
+    while (count < originalSize && !g_writeBlock.failed) {
+        int symbol = DecodeSymbol(tree, top, &bits, in, path);
+        if (symbol < 256) {
+            ring[r] = (uint8_t)symbol;
+            r = (r + 1) & RING_MASK;
+            GiveBlockByte(out, (uint8_t)symbol, originalSize);
+            count++;
+            continue;
+        }
+        uint32_t d = DecodeDistance(&bits, in);
+        uint32_t n = (uint32_t)symbol - (FIRST_LENGTH_SYMBOL - MIN_MATCH);
+        // Source ring position of the first byte, counted from the stream's
+        // first blank: below 0 it is one of the positions not yet written.
+        if (count < MAX_MATCH && d > RING_START - 1 + count)
+            NoteProblem(&status, UsedMissingBits(&bits), DECODE_UNSET_RING);
+        if (n > originalSize - count) {
+            NoteProblem(&status, UsedMissingBits(&bits), DECODE_OVERRUN);
+            n = originalSize - count;
+        }
+        CopyMatch(ring, r, d, n, out, originalSize);
+        r = (r + n) & RING_MASK;
+        count += n;
+    }
+
+    if (UsedMissingBits(&bits)) NoteProblem(&status, 1, DECODE_SHORT_INPUT);
+    if (g_writeBlock.failed) status = DECODE_WRITE_FAILED;
+    st->bits = bits;
+    st->r = r;
+    st->outputCount = count;
+    st->status = status;
+    return count;
+}
+
+enum DecodeStatus LastDecodeStatus(void) {
+    return g_decode.status;
+}
+
+void SetDecodeStatus(enum DecodeStatus status) {
+    g_decode.status = status;
+}
+
+const char* DecodeStatusName(enum DecodeStatus status) {
+    switch (status) {
+    case DECODE_OK: return "ok";
+    case DECODE_SHORT_INPUT: return "stream shorter than its bits";
+    case DECODE_OVERRUN: return "last match past the original size";
+    case DECODE_UNSET_RING: return "copy from unwritten history";
+    case DECODE_WRITE_FAILED: return "write failed";
+    case DECODE_CANNOT_OPEN: return "cannot open";
+    }
+    return "unknown";
+}

@@ -1,0 +1,84 @@
+// The adaptive Huffman code tree: built, counted and rebuilt identically for
+// the decoder and the encoder, which must stay in step symbol for symbol.
+//
+// Trusts: symbols handed to UpdateTree are 0..283 (callers take them from the
+// tree itself or from their own item list). Every index used here comes from
+// the tree's own arrays, whose values stay below their sizes by construction.
+//
+// Format notes:
+// - Nodes stand in non-decreasing weight order along the index (the sibling
+//   order); the two children of a node always stand side by side, so one child
+//   index per node is enough.
+// - weight[567] is a sentinel of 0xFFFF: the upward scan for the node to
+//   exchange with stops there without a bounds check. The root's weight is
+//   the sum of all leaves, never above WEIGHT_LIMIT, so the scan never
+//   reaches the root itself.
+// - The rebuild runs at the start of the update that finds the root at
+//   WEIGHT_LIMIT, before the new symbol is counted.
+#include "decode/tree.h"
+
+#include <string.h>
+
+void InitTree(struct HuffTree* tree) {
+    for (int s = 0; s < SYMBOL_COUNT; s++) {
+        tree->weight[s] = 1;
+        tree->child[s] = (uint16_t)(NODE_COUNT + s);
+        tree->parent[NODE_COUNT + s] = (uint16_t)s;
+    }
+    for (int j = SYMBOL_COUNT; j < NODE_COUNT; j++) {
+        int i = 2 * (j - SYMBOL_COUNT);
+        tree->child[j] = (uint16_t)i;
+        tree->weight[j] = (uint16_t)(tree->weight[i] + tree->weight[i + 1]);
+        tree->parent[i] = tree->parent[i + 1] = (uint16_t)j;
+    }
+    tree->weight[NODE_COUNT] = 0xFFFF;
+    tree->parent[ROOT] = 0;
+    tree->moved = ROOT;
+}
+
+void RebuildTree(struct HuffTree* tree) {
+    uint16_t* weight = tree->weight;
+    uint16_t* child = tree->child;
+
+    // Leaves to the front in their old order, weights halved (rounding up, so
+    // no leaf drops to 0).
+    int j = 0;
+    for (int i = 0; i < NODE_COUNT; i++) {
+        if (child[i] >= NODE_COUNT) {
+            weight[j] = (uint16_t)((weight[i] + 1) / 2);
+            child[j] = child[i];
+            j++;
+        }
+    }
+    // Pair them up again; each new node goes behind every node of equal
+    // weight, which keeps the order sorted.
+    for (j = SYMBOL_COUNT; j < NODE_COUNT; j++) {
+        int i = 2 * (j - SYMBOL_COUNT);
+        unsigned f = (unsigned)weight[i] + weight[i + 1];
+        int k = j - 1;
+        while (weight[k] > f) k--;
+        k++;
+        size_t moved = (size_t)(j - k);
+        memmove(&weight[k + 1], &weight[k], moved * sizeof weight[0]);
+        memmove(&child[k + 1], &child[k], moved * sizeof child[0]);
+        weight[k] = (uint16_t)f;
+        child[k] = (uint16_t)i;
+    }
+    for (int i = 0; i < NODE_COUNT; i++) AdoptChildren(tree, (unsigned)i);
+    tree->parent[ROOT] = 0;
+    tree->moved = ROOT;
+}
+
+void ClimbTree(struct HuffTree* tree, unsigned c) {
+    uint16_t* weight = tree->weight;
+    do {
+        unsigned k = ++weight[c];
+        if (k > weight[c + 1]) c = ExchangeNode(tree, c, k);
+        c = tree->parent[c];
+    } while (c != 0);
+}
+
+void UpdateTree(struct HuffTree* tree, int symbol) {
+    if (tree->weight[ROOT] == WEIGHT_LIMIT) RebuildTree(tree);
+    ClimbTree(tree, tree->parent[NODE_COUNT + symbol]);
+}

@@ -1,0 +1,167 @@
+// The adaptive code tree: the initial codes, the invariants every update and
+// rebuild must keep, and the exact moment of the first rebuild.
+#include "decode/tree.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The code of `symbol` as '0'/'1' from the root down.
+std::string CodeOf(const HuffTree& t, int symbol) {
+    std::string code;
+    for (unsigned c = t.parent[NODE_COUNT + symbol]; c != ROOT; c = t.parent[c])
+        code.insert(code.begin(), char('0' + (c - t.child[t.parent[c]])));
+    return code;
+}
+
+unsigned LeafWeight(const HuffTree& t, int symbol) {
+    return t.weight[t.parent[NODE_COUNT + symbol]];
+}
+
+// Every structural promise of the tree; returns "" or what is broken.
+std::string CheckTree(const HuffTree& t) {
+    if (t.weight[NODE_COUNT] != 0xFFFF) return "sentinel changed";
+    if (t.parent[ROOT] != 0) return "root has a parent";
+    for (int n = 0; n + 1 < NODE_COUNT; n++)
+        if (t.weight[n] > t.weight[n + 1]) return "weights out of order at " + std::to_string(n);
+    int leaves = 0;
+    for (int n = 0; n < NODE_COUNT; n++) {
+        unsigned k = t.child[n];
+        if (k >= NODE_COUNT) {
+            if (k >= NODE_COUNT + SYMBOL_COUNT) return "bad symbol at " + std::to_string(n);
+            if (t.parent[k] != n) return "symbol map broken at " + std::to_string(n);
+            if (t.weight[n] == 0) return "leaf of weight 0";
+            leaves++;
+            continue;
+        }
+        if (k + 1 >= NODE_COUNT) return "child out of range at " + std::to_string(n);
+        if (t.parent[k] != n || t.parent[k + 1] != n) return "parent link broken at " + std::to_string(n);
+        if (t.weight[n] != t.weight[k] + t.weight[k + 1]) return "sum broken at " + std::to_string(n);
+    }
+    if (leaves != SYMBOL_COUNT) return "leaf count " + std::to_string(leaves);
+    // A complete prefix code: the Kraft sum of all code lengths is exactly 1.
+    double kraft = 0;
+    for (int s = 0; s < SYMBOL_COUNT; s++) kraft += std::ldexp(1.0, -int(CodeOf(t, s).size()));
+    if (kraft != 1.0) return "not a complete code";
+    return "";
+}
+
+TEST(Tree, InitialCodes) {
+    HuffTree t;
+    InitTree(&t);
+    struct Case {
+        int symbol;
+        const char* code;
+    };
+    const Case cases[] = {
+        {0x38, "00000000"}, {0x41, "00001001"}, {0x61, "00101001"},
+        {256, "11001000"},  {283, "11100011"},  {0, "111001000"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(CodeOf(t, c.symbol), c.code) << "symbol " << c.symbol;
+    for (int s = 0; s < SYMBOL_COUNT; s++)
+        EXPECT_EQ(CodeOf(t, s).size(), s < 56 ? 9u : 8u) << "symbol " << s;
+    EXPECT_EQ(t.weight[ROOT], 284);
+    EXPECT_EQ(CheckTree(t), "");
+}
+
+// Symbol sources from flat to very skewed (deep trees, long scans).
+TEST(Tree, InvariantsHoldAcrossUpdatesAndRebuilds) {
+    const uint32_t seed = 20240611;
+    std::mt19937 rng(seed);
+    for (double skew : {0.0, 0.05, 0.5}) {
+        HuffTree t;
+        InitTree(&t);
+        std::geometric_distribution<int> geometric(skew > 0 ? skew : 0.5);
+        for (int i = 0; i < 120000; i++) {
+            int s = skew > 0 ? geometric(rng) % SYMBOL_COUNT : int(rng() % SYMBOL_COUNT);
+            UpdateTree(&t, s);
+            if (i % 4999 == 0 || i % 32485 < 2) {
+                std::string broken = CheckTree(t);
+                ASSERT_EQ(broken, "") << "seed " << seed << " skew " << skew << " after " << i + 1;
+            }
+            ASSERT_LE(t.weight[ROOT], WEIGHT_LIMIT);
+        }
+    }
+}
+
+// The rebuild happens inside the 32,485th update, before its symbol counts:
+// one symbol earlier or later gives a different root weight.
+TEST(Tree, FirstRebuildAtThe32485thSymbol) {
+    const uint32_t seed = 77;
+    std::mt19937 rng(seed);
+    HuffTree t;
+    InitTree(&t);
+    for (int i = 0; i < 32484; i++) UpdateTree(&t, int(rng() % SYMBOL_COUNT));
+    ASSERT_EQ(t.weight[ROOT], WEIGHT_LIMIT) << "seed " << seed;
+
+    unsigned halved = 0;
+    for (int s = 0; s < SYMBOL_COUNT; s++) halved += (LeafWeight(t, s) + 1) / 2;
+    unsigned before = LeafWeight(t, 5);
+    UpdateTree(&t, 5);
+    EXPECT_EQ(t.weight[ROOT], halved + 1);
+    EXPECT_EQ(LeafWeight(t, 5), (before + 1) / 2 + 1);
+    EXPECT_EQ(CheckTree(t), "");
+}
+
+// The nodes from the root's child down to the symbol's leaf, as a decoder
+// walking the symbol's code passes them.
+std::vector<uint16_t> PathTo(const HuffTree& t, int symbol) {
+    std::vector<uint16_t> path;
+    for (unsigned c = t.parent[NODE_COUNT + symbol]; c != ROOT; c = t.parent[c]) path.insert(path.begin(), uint16_t(c));
+    return path;
+}
+
+bool SameTree(const HuffTree& a, const HuffTree& b) {
+    return std::memcmp(a.weight, b.weight, sizeof a.weight) == 0 &&
+           std::memcmp(a.child, b.child, sizeof a.child) == 0 &&
+           std::memcmp(a.parent, b.parent, sizeof a.parent) == 0;
+}
+
+// The decoder updates along the path it walked, the encoder by parent links;
+// both must leave the very same tree, rebuilds included.
+TEST(Tree, UpdateOnPathEqualsUpdate) {
+    const uint32_t seed = 31337;
+    std::mt19937 rng(seed);
+    HuffTree byParent, byPath;
+    InitTree(&byParent);
+    InitTree(&byPath);
+    std::geometric_distribution<int> skewed(0.08);
+    for (int i = 0; i < 100000; i++) {
+        int s = i % 3 ? skewed(rng) % SYMBOL_COUNT : int(rng() % SYMBOL_COUNT);
+        std::vector<uint16_t> path = PathTo(byPath, s);
+        UpdateTree(&byParent, s);
+        UpdateTreeOnPath(&byPath, path.data(), int(path.size()));
+        ASSERT_TRUE(SameTree(byParent, byPath)) << "seed " << seed << ", symbol " << i + 1;
+    }
+}
+
+// A reader may keep a copy of the top of the tree for as long as `moved`
+// stays below it: every node whose child value changes must be reported.
+TEST(Tree, MovedCoversEveryChangedNode) {
+    const uint32_t seed = 4711;
+    std::mt19937 rng(seed);
+    HuffTree t;
+    InitTree(&t);
+    EXPECT_EQ(t.moved, ROOT);
+    std::geometric_distribution<int> skewed(0.05);
+    for (int i = 0; i < 70000; i++) {
+        uint16_t before[NODE_COUNT];
+        std::memcpy(before, t.child, sizeof before);
+        t.moved = 0;
+        UpdateTree(&t, skewed(rng) % SYMBOL_COUNT);
+        for (unsigned n = 0; n < NODE_COUNT; n++) {
+            if (t.child[n] != before[n]) {
+                ASSERT_LE(n, t.moved) << "seed " << seed << ", symbol " << i + 1;
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,387 @@
+// The encoder of compressed catalogue entries: LZSS over the decoder's
+// 4096-byte ring, items sent in the adaptive Huffman code of decode/tree.h,
+// distances in the fixed prefix code of DISTANCE_HIGH / DISTANCE_PREFIX_LEN.
+//
+// Trusts: nothing of the data; sizes below 4 GiB (a catalogue entry's limit).
+// Promises: DecodeStream expands every stream made here to exactly the input,
+// with status DECODE_OK: no match reaches past the end of the data, none
+// copies from ring positions the decoder has not written, and the stream
+// takes no bit beyond its last byte.
+//
+// The three parsings share the match finder and the item writer:
+// - Greedy takes the longest match at each position (the baseline);
+// - Lazy defers a match by one byte when the next position has a longer one;
+// - Best prices every path through a chunk of the data with the adaptive
+//   code's counts at the chunk's start, and sends the cheapest.
+#include "tools/authoring/encoder.h"
+#include "tools/authoring/match_finder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace authoring {
+
+// --- ItemWriter -------------------------------------------------------------
+
+namespace {
+
+struct DistancePrefix {
+    uint8_t code[64];    // prefix of each high value, right-aligned
+    uint8_t length[64];  // its length in bits, 3..8
+};
+
+// The decoder's window tables read the other way: the prefix of a high value
+// is the top of the first window that maps to it.
+DistancePrefix MakeDistancePrefix() {
+    DistancePrefix p{};
+    bool seen[64] = {};
+    for (int w = 0; w < 256; w++) {
+        int high = DISTANCE_HIGH[w];
+        if (seen[high]) continue;
+        seen[high] = true;
+        p.length[high] = DISTANCE_PREFIX_LEN[w];
+        p.code[high] = uint8_t(w >> (8 - DISTANCE_PREFIX_LEN[w]));
+    }
+    return p;
+}
+
+// The decoder's tables are constant data, ready before any dynamic
+// initialisation, so this may be built at start-up.
+const DistancePrefix kPrefix = MakeDistancePrefix();
+
+}  // namespace
+
+ItemWriter::ItemWriter() {
+    InitTree(&tree_);
+}
+
+void ItemWriter::Bits(uint32_t value, int count) {
+    if (count == 0) return;
+    pending_ = (pending_ << count) | (value & (uint32_t(0xFFFFFFFFu) >> (32 - count)));
+    pendingCount_ += count;
+    while (pendingCount_ >= 8) {
+        pendingCount_ -= 8;
+        bytes_.push_back(uint8_t(pending_ >> pendingCount_));
+    }
+}
+
+// The path from the root to the symbol's leaf, found bottom-up, sent
+// top-down; then the code adapts, as it does in the decoder.
+void ItemWriter::Symbol(int symbol) {
+    uint64_t code = 0;
+    int length = 0;
+    for (unsigned c = tree_.parent[NODE_COUNT + symbol]; c != ROOT; c = tree_.parent[c]) {
+        code |= uint64_t(c - tree_.child[tree_.parent[c]]) << length;
+        length++;
+    }
+    while (length > 32) {
+        length -= 32;
+        Bits(uint32_t(code >> length), 32);
+    }
+    Bits(uint32_t(code), length);
+    UpdateTree(&tree_, symbol);
+}
+
+void ItemWriter::Literal(uint8_t byte) {
+    Symbol(byte);
+}
+
+void ItemWriter::Match(int length, int distanceCode) {
+    Symbol(FIRST_LENGTH_SYMBOL + length - MIN_MATCH);
+    int high = distanceCode >> 6;
+    Bits(kPrefix.code[high], kPrefix.length[high]);
+    Bits(uint32_t(distanceCode & 63), 6);
+}
+
+int ItemWriter::CodeLength(int symbol) const {
+    int length = 0;
+    for (unsigned c = tree_.parent[NODE_COUNT + symbol]; c != ROOT; c = tree_.parent[c]) length++;
+    return length;
+}
+
+double ItemWriter::SymbolBits(int symbol) const {
+    unsigned count = tree_.weight[tree_.parent[NODE_COUNT + symbol]];
+    return std::log2(double(tree_.weight[ROOT]) / count);
+}
+
+int ItemWriter::DistanceBits(int distanceCode) {
+    return kPrefix.length[distanceCode >> 6] + 6;
+}
+
+std::vector<uint8_t> ItemWriter::Finish() {
+    std::vector<uint8_t> out = bytes_;
+    if (pendingCount_ > 0) out.push_back(uint8_t(pending_ << (8 - pendingCount_)));
+    return out;
+}
+
+// --- Parsings ----------------------------------------------------------------
+
+namespace {
+
+// Tree nodes looked at per position: the walk ends sooner on most data, and
+// deeper walks gain next to nothing.
+constexpr int kMaxDepth = 16;
+// Positions priced together by Best. The code adapts with every symbol, so
+// prices drift within a chunk; short chunks follow it closely while the code
+// is young and changes fast.
+constexpr int64_t kFirstChunk = 256;
+constexpr int64_t kChunk = 4096;
+// How far each priced window reaches past the part of it that is sent.
+constexpr int64_t kLookPast = 512;
+
+// The history as the decoder sees it, with the match finder over it.
+struct Source {
+    Source(const uint8_t* data, size_t size)
+        : end(RING_START + int64_t(size)),
+          bytes(size_t(end) + MatchFinder::kPadding, 0),
+          finder(bytes.data(), kMaxDepth) {
+        std::memset(bytes.data(), ' ', RING_START);
+        std::memcpy(bytes.data() + RING_START, data, size);
+        // The initial blanks are sources like any written byte. Only the last
+        // MAX_MATCH of them need to be known: a source further back holds
+        // nothing but blanks, as one of these does, at a larger distance.
+        for (int64_t p = RING_START - MAX_MATCH; p < RING_START; p++) finder.Insert(p, MaxLength(p));
+    }
+    int MaxLength(int64_t pos) const {
+        return int(std::min<int64_t>(MAX_MATCH, end - pos));
+    }
+    // Inserts `pos` and returns its longest match (length 0 if none).
+    MatchCandidate Longest(int64_t pos) {
+        MatchCandidate found[MAX_MATCH];
+        int n = finder.FindAndInsert(pos, MaxLength(pos), found);
+        return n > 0 ? found[n - 1] : MatchCandidate{0, 0};
+    }
+    void Skip(int64_t from, int64_t to) {
+        for (int64_t p = from; p < to; p++) finder.Insert(p, MaxLength(p));
+    }
+
+    int64_t end;                 // one past the last data byte
+    std::vector<uint8_t> bytes;  // RING_START blanks, the data, padding
+    MatchFinder finder;
+};
+
+void EncodeGreedy(Source& src, ItemWriter& out) {
+    for (int64_t pos = RING_START; pos < src.end;) {
+        MatchCandidate m = src.Longest(pos);
+        if (m.length >= MIN_MATCH) {
+            out.Match(m.length, m.distanceCode);
+            src.Skip(pos + 1, pos + m.length);
+            pos += m.length;
+        } else {
+            out.Literal(src.bytes[size_t(pos)]);
+            pos++;
+        }
+    }
+}
+
+// Every position is searched (and so inserted) once, in order: the match
+// looked at one position ahead is kept for when the parse gets there.
+void EncodeLazy(Source& src, ItemWriter& out) {
+    int64_t pos = RING_START;
+    MatchCandidate m = src.Longest(pos);
+    while (pos < src.end) {
+        int64_t searched = pos + 1;  // first position not yet inserted
+        if (m.length >= MIN_MATCH && m.length < MAX_MATCH && pos + 1 < src.end) {
+            MatchCandidate next = src.Longest(pos + 1);
+            searched = pos + 2;
+            if (next.length > m.length) {
+                out.Literal(src.bytes[size_t(pos)]);
+                pos++;
+                m = next;
+                continue;
+            }
+        }
+        if (m.length >= MIN_MATCH) {
+            out.Match(m.length, m.distanceCode);
+            src.Skip(searched, pos + m.length);
+            pos += m.length;
+        } else {
+            out.Literal(src.bytes[size_t(pos)]);
+            pos++;
+        }
+        if (pos < src.end) m = src.Longest(pos);
+    }
+}
+
+// Prices in sixteenths of a bit. Symbols are priced by their share of the
+// counts rather than by their present code lengths: on the bench corpus that
+// packs a little tighter, the code drifting towards the shares as it adapts.
+constexpr uint32_t kPriceScale = 16;
+
+struct SymbolPrices {
+    explicit SymbolPrices(const ItemWriter& w) {
+        for (int s = 0; s < SYMBOL_COUNT; s++) {
+            uint32_t price = uint32_t(std::lround(kPriceScale * w.SymbolBits(s)));
+            if (s < FIRST_LENGTH_SYMBOL)
+                literal[s] = price;
+            else
+                length[s - FIRST_LENGTH_SYMBOL + MIN_MATCH] = price;
+        }
+    }
+    uint32_t literal[256];
+    uint32_t length[MAX_MATCH + 1];
+};
+
+// The match lists of a stretch of positions, each searched once, in order
+// (the finder must see every position searched before it is inserted).
+class MatchCache {
+public:
+    explicit MatchCache(Source& src) : src_(src), first_(RING_START), next_(RING_START) {}
+
+    // Matches at `pos` (not before the last Forget), longest last.
+    const MatchCandidate* Get(int64_t pos, int* count) {
+        while (next_ <= pos) {
+            MatchCandidate found[MAX_MATCH];
+            int n = src_.finder.FindAndInsert(next_, src_.MaxLength(next_), found);
+            offsets_.push_back(uint32_t(lists_.size()));
+            lists_.insert(lists_.end(), found, found + n);
+            next_++;
+        }
+        size_t i = size_t(pos - first_);
+        uint32_t end = i + 1 < offsets_.size() ? offsets_[i + 1] : uint32_t(lists_.size());
+        *count = int(end - offsets_[i]);
+        return lists_.data() + offsets_[i];
+    }
+
+    // Drops the lists of positions before `pos`.
+    void Forget(int64_t pos) {
+        size_t drop = size_t(std::min(pos, next_) - first_);
+        if (drop == 0) return;
+        uint32_t base = drop < offsets_.size() ? offsets_[drop] : uint32_t(lists_.size());
+        lists_.erase(lists_.begin(), lists_.begin() + base);
+        offsets_.erase(offsets_.begin(), offsets_.begin() + long(drop));
+        for (uint32_t& o : offsets_) o -= base;
+        first_ += int64_t(drop);
+    }
+
+private:
+    Source& src_;
+    int64_t first_;                      // position of offsets_[0]
+    int64_t next_;                       // next position to search
+    std::vector<uint32_t> offsets_;      // per position from first_: its first entry in lists_
+    std::vector<MatchCandidate> lists_;  // the lists, one after the other
+};
+
+// The cheapest way from the window's start to one of its positions.
+struct Step {
+    uint32_t price;     // from the window's start, in sixteenths of a bit
+    uint16_t length;    // of the item that ends here: 1 = literal
+    uint16_t distance;  // its distance code when a match
+};
+
+// Prices every path through [begin, end) and sends the cheapest one's items
+// that start before `commit`; returns where the last of them ends. Paths must
+// end exactly at `end`, which distorts their last few items: the window
+// reaches well past `commit` so that this never touches what is sent, unless
+// `end` is the end of the data.
+int64_t EncodeWindow(MatchCache& cache, const Source& src, ItemWriter& out, int64_t begin,
+                     int64_t end, int64_t commit, std::vector<Step>& steps) {
+    const SymbolPrices prices(out);
+    const size_t n = size_t(end - begin);
+    steps.assign(n + 1, Step{std::numeric_limits<uint32_t>::max(), 0, 0});
+    steps[0].price = 0;
+    for (size_t i = 0; i < n; i++) {
+        int64_t pos = begin + int64_t(i);
+        uint32_t base = steps[i].price;
+        uint32_t lit = base + prices.literal[src.bytes[size_t(pos)]];
+        if (lit < steps[i + 1].price) steps[i + 1] = Step{lit, 1, 0};
+
+        int count;
+        const MatchCandidate* found = cache.Get(pos, &count);
+        int room = int(std::min<int64_t>(MAX_MATCH, end - pos));
+        int shorter = MIN_MATCH - 1;
+        for (int k = 0; k < count && shorter < room; k++) {
+            uint32_t dist = base + kPriceScale * uint32_t(ItemWriter::DistanceBits(found[k].distanceCode));
+            int longest = std::min(found[k].length, room);
+            for (int len = shorter + 1; len <= longest; len++) {
+                uint32_t price = dist + prices.length[len];
+                Step& to = steps[i + size_t(len)];
+                if (price <= to.price) to = Step{price, uint16_t(len), uint16_t(found[k].distanceCode)};
+            }
+            shorter = longest;
+        }
+    }
+    // Walk back from the end, then send forwards what starts before `commit`.
+    std::vector<size_t> ends;
+    for (size_t i = n; i > 0; i -= steps[i].length) ends.push_back(i);
+    int64_t done = begin;
+    for (auto it = ends.rbegin(); it != ends.rend() && done < commit; ++it) {
+        const Step& s = steps[*it];
+        if (s.length == 1)
+            out.Literal(src.bytes[size_t(done)]);
+        else
+            out.Match(s.length, s.distance);
+        done = begin + int64_t(*it);
+    }
+    return done;
+}
+
+void EncodeBest(Source& src, ItemWriter& out) {
+    MatchCache cache(src);
+    std::vector<Step> steps;
+    int64_t chunk = kFirstChunk;
+    for (int64_t pos = RING_START; pos < src.end;) {
+        int64_t end = std::min(src.end, pos + chunk + kLookPast);
+        int64_t commit = end == src.end ? end : pos + chunk;
+        pos = EncodeWindow(cache, src, out, pos, end, commit, steps);
+        cache.Forget(pos);
+        chunk = std::min(kChunk, chunk * 2);
+    }
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, Parsing parsing) {
+    if (size == 0) return {};
+    Source src(data, size);
+    ItemWriter out;
+    switch (parsing) {
+    case Parsing::Greedy: EncodeGreedy(src, out); break;
+    case Parsing::Lazy: EncodeLazy(src, out); break;
+    case Parsing::Best: EncodeBest(src, out); break;
+    }
+    return out.Finish();
+}
+
+// --- Decoding from memory ------------------------------------------------------
+
+namespace {
+
+ssize_t AppendToVector(void* cookie, const char* bytes, size_t size) {
+    auto* out = static_cast<std::vector<uint8_t>*>(cookie);
+    out->insert(out->end(), bytes, bytes + size);
+    return ssize_t(size);
+}
+
+}  // namespace
+
+DecodeStatus DecodeBuffer(const uint8_t* stream, size_t storedSize, uint32_t originalSize,
+                          std::vector<uint8_t>* out) {
+    out->clear();
+    out->reserve(std::min<size_t>(originalSize, size_t(1) << 28));
+    // fmemopen wants a buffer of at least one byte; the decoder never reads
+    // from a stream whose stored size is 0.
+    static uint8_t empty[1];
+    void* buffer = storedSize > 0 ? const_cast<uint8_t*>(stream) : empty;
+    FILE* in = fmemopen(buffer, std::max<size_t>(storedSize, 1), "rb");
+    cookie_io_functions_t io{};
+    io.write = AppendToVector;
+    FILE* sink = fopencookie(out, "wb", io);
+    if (in == nullptr || sink == nullptr) {
+        if (in) fclose(in);
+        if (sink) fclose(sink);
+        return DECODE_CANNOT_OPEN;
+    }
+    ReadPtr(nullptr, 0, 0);
+    WritePtr(nullptr, 0, 0, 0);
+    uint32_t stored = uint32_t(std::min<size_t>(storedSize, UINT32_MAX));
+    DecodeStream(in, sink, originalSize, stored, STREAM_MODE);
+    fclose(sink);
+    fclose(in);
+    return LastDecodeStatus();
+}
+
+}  // namespace authoring
