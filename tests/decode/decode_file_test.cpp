@@ -1,5 +1,6 @@
 // DecodeFile through real files: an "executable" holding streams at offsets,
 // destinations in a temporary folder, and every way it can fail.
+#include "tests/support/sample_data.h"
 #include "decode/decode.h"
 #include "platform/host/hostwin.h"
 #include "tools/authoring/encoder.h"
@@ -67,20 +68,8 @@ protected:
     std::vector<uint8_t> image_ = std::vector<uint8_t>(777, 0x90);  // the stub in front
 };
 
-std::vector<uint8_t> Text(size_t size, uint32_t seed) {
-    static const char* words[] = {"screen ", "saver ", "night ", "sky ", "over ", "the ", "sea ", "\r\n"};
-    std::mt19937 rng(seed);
-    std::vector<uint8_t> v;
-    while (v.size() < size) {
-        const char* w = words[rng() % 8];
-        v.insert(v.end(), w, w + strlen(w));
-    }
-    v.resize(size);
-    return v;
-}
-
 TEST_F(DecodeFileTest, TwoFilesInARow) {
-    std::vector<uint8_t> big = Text(50000, 1), small = Text(100, 2);
+    std::vector<uint8_t> big = TextBytes(50000, 1), small = TextBytes(100, 2);
     Entry a = Pack(big), b = Pack(small);
     WriteExe();
     EXPECT_EQ(Decode(a, (dir_ / "a.bin").string()), 1);
@@ -92,7 +81,7 @@ TEST_F(DecodeFileTest, TwoFilesInARow) {
 }
 
 TEST_F(DecodeFileTest, OriginalSizeZeroCreatesAnEmptyFile) {
-    Entry e = Pack(Text(10, 3));
+    Entry e = Pack(TextBytes(10, 3));
     WriteExe();
     e.originalSize = 0;
     EXPECT_EQ(Decode(e, (dir_ / "empty.bin").string()), 1);
@@ -101,7 +90,7 @@ TEST_F(DecodeFileTest, OriginalSizeZeroCreatesAnEmptyFile) {
 }
 
 TEST_F(DecodeFileTest, NothingCreatedWithoutTheExecutable) {
-    Entry e = Pack(Text(1000, 4));
+    Entry e = Pack(TextBytes(1000, 4));
     WriteExe();
     struct Case {
         const char* what;
@@ -126,7 +115,7 @@ TEST_F(DecodeFileTest, NothingCreatedWithoutTheExecutable) {
 // A module name that does not fit the 260-character buffer is not cut to a
 // name that may belong to another file.
 TEST_F(DecodeFileTest, ModuleNameTooLongForTheBuffer) {
-    Entry e = Pack(Text(1000, 8));
+    Entry e = Pack(TextBytes(1000, 8));
     WriteExe();
     std::string base = dir_.string() + "/";
     fs::path sub = dir_ / std::string(MAX_PATH - 1 - base.size() - 6, 'd');
@@ -141,7 +130,7 @@ TEST_F(DecodeFileTest, ModuleNameTooLongForTheBuffer) {
 }
 
 TEST_F(DecodeFileTest, DestinationThatCannotBeCreated) {
-    Entry e = Pack(Text(1000, 5));
+    Entry e = Pack(TextBytes(1000, 5));
     WriteExe();
     EXPECT_EQ(Decode(e, (dir_ / "no" / "such" / "dir.bin").string()), 0);
     EXPECT_EQ(LastDecodeStatus(), DECODE_CANNOT_OPEN);
@@ -152,7 +141,7 @@ TEST_F(DecodeFileTest, DestinationThatCannotBeCreated) {
 // when its stream is closed; both give 0.
 TEST_F(DecodeFileTest, FullDisk) {
     for (size_t size : {size_t(40000), size_t(100)}) {
-        Entry e = Pack(Text(size, 6));
+        Entry e = Pack(TextBytes(size, 6));
         WriteExe();
         EXPECT_EQ(Decode(e, "/dev/full"), 0) << size;
         EXPECT_EQ(LastDecodeStatus(), DECODE_WRITE_FAILED) << size;
@@ -162,7 +151,7 @@ TEST_F(DecodeFileTest, FullDisk) {
 // Through the layer's drive mapping and fault switch: the first block stores
 // one byte fewer; nothing more is written after it.
 TEST_F(DecodeFileTest, ShortWriteLeavesTheFileAsFarAsWritten) {
-    Entry e = Pack(Text(40000, 7));
+    Entry e = Pack(TextBytes(40000, 7));
     WriteExe();
     hostwin::MapDrive('C', dir_.string());
     hostwin::SetModuleFileName("C:\\setup.exe");

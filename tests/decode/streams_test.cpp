@@ -1,5 +1,6 @@
 // ReadPtr and WritePtr: the sizes of their read and write calls, resets,
 // reads that deliver nothing, surplus bytes and short writes.
+#include "tests/support/sample_data.h"
 #include "decode/decode.h"
 #include "tests/decode/recording_stream.h"
 #include "tools/authoring/encoder.h"
@@ -17,13 +18,6 @@ using decodetest::OpenReader;
 using decodetest::OpenWriter;
 using decodetest::StreamLog;
 using Calls = std::vector<size_t>;
-
-std::vector<uint8_t> Noise(size_t size, uint32_t seed) {
-    std::mt19937 rng(seed);
-    std::vector<uint8_t> v(size);
-    for (uint8_t& b : v) b = uint8_t(rng());
-    return v;
-}
 
 struct WriterCase {
     uint32_t fileSize;
@@ -49,7 +43,7 @@ TEST(WritePtr, BlockCallsAndSurplus) {
         StreamLog log;
         FILE* f = OpenWriter(&log);
         WritePtr(nullptr, 0, 0, 0);
-        std::vector<uint8_t> given = Noise(c.given, c.fileSize);
+        std::vector<uint8_t> given = NoiseBytes(c.given, c.fileSize);
         size_t lastCall = c.calls.size();
         for (uint32_t i = 0; i < c.given; i++) {
             if (i + 1 == c.fileSize) {
@@ -147,7 +141,7 @@ TEST(BlockCalls, DecodeReadsAndWritesWholeBlocks) {
         {45000, 40000, {16384, 16384, 7232}, {16384, 16384, 12232}},
     };
     for (const Case& c : cases) {
-        std::vector<uint8_t> data = Noise(c.dataSize, c.dataSize);
+        std::vector<uint8_t> data = NoiseBytes(c.dataSize, c.dataSize);
         DecodeRun run;
         run.in.bytes = authoring::EncodeStream(data.data(), data.size(), authoring::Parsing::Greedy);
         run.Run(c.dataSize, c.stored ? c.stored : uint32_t(run.in.bytes.size()));
@@ -171,7 +165,7 @@ TEST(BlockCalls, ReadsNoFurtherThanTheBitsNeed) {
         size_t size = target;
         for (uint32_t seed = 1; stream.size() != target; seed++) {
             ASSERT_LT(seed, 200u) << "no stream of " << target << " bytes found";
-            data = Noise(size, seed);
+            data = NoiseBytes(size, seed);
             stream = authoring::EncodeStream(data.data(), data.size(), authoring::Parsing::Greedy);
             size = size + target - stream.size();  // noise grows by a little
         }
@@ -205,7 +199,7 @@ TEST(BlockCalls, TruncatedInputStillFillsTheFile) {
 }
 
 TEST(BlockCalls, ShortWriteStopsTheDecoder) {
-    std::vector<uint8_t> data = Noise(40000, 3);
+    std::vector<uint8_t> data = NoiseBytes(40000, 3);
     DecodeRun run;
     run.in.bytes = authoring::EncodeStream(data.data(), data.size());
     run.out.shortWriteAt = 1;

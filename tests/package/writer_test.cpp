@@ -1,6 +1,7 @@
 // The package writer: the layout it produces (checked against the worked
 // example's numbers and read back with the stub's own readers), its choice
 // between storing and compressing, and what it refuses.
+#include "tests/support/sample_data.h"
 #include "package_util.h"
 
 #include "decode/decode.h"
@@ -11,20 +12,6 @@
 #include <random>
 
 namespace {
-
-std::vector<uint8_t> Text(size_t size) {
-    static const char kWords[] = "the quick brown fox jumps over the lazy dog while the sun sets ";
-    std::vector<uint8_t> out(size);
-    for (size_t i = 0; i < size; i++) out[i] = (uint8_t)kWords[(i * 7 + i / 13) % (sizeof kWords - 1)];
-    return out;
-}
-
-std::vector<uint8_t> Noise(size_t size, uint32_t seed) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> out(size);
-    for (uint8_t& b : out) b = (uint8_t)random();
-    return out;
-}
 
 class Writer : public PackageTest {
 protected:
@@ -68,10 +55,10 @@ TEST_F(Writer, ReproducesTheWorkedExampleLayout) {
     spec.title.resize(12);
     spec.firstNumber = 13;
     spec.storeAll = true;
-    std::vector<uint8_t> saver = Noise(276480, 1);
+    std::vector<uint8_t> saver = NoiseBytes(276480, 1);
     saver[0] = 'M';
     saver[1] = 'Z';
-    spec.files = {{"saver.scr", saver, ".TMP"}, {"data.dat", Noise(1132123, 2), ".TMP"}};
+    spec.files = {{"saver.scr", saver, ".TMP"}, {"data.dat", NoiseBytes(1132123, 2), ".TMP"}};
     authoring::Package pkg;
     ASSERT_EQ(authoring::WritePackage(spec, &pkg).fault, authoring::PackFault::None);
 
@@ -119,7 +106,7 @@ TEST_F(Writer, LaysFilesOutCompactlyInEntryOrderAndPadsToTheRawEnd) {
     EXPECT_EQ(pkg.bytes[first + 5], 6);
 
     // Larger than the section: no padding, the last file ends the installer.
-    spec.files[2].bytes = Noise(5000, 3);
+    spec.files[2].bytes = NoiseBytes(5000, 3);
     ASSERT_EQ(authoring::WritePackage(spec, &pkg).fault, authoring::PackFault::None);
     EXPECT_EQ(pkg.padding, 0u);
     EXPECT_EQ(pkg.bytes.size(), first + 4 + 5000);
@@ -127,7 +114,7 @@ TEST_F(Writer, LaysFilesOutCompactlyInEntryOrderAndPadsToTheRawEnd) {
 
 TEST_F(Writer, CompressesOnlyWhenTheStreamIsSmaller) {
     authoring::PackSpec spec = Spec();
-    spec.files = {{"text", Text(20000), ".SCR"}, {"noise", Noise(3000, 4), ".DAT"}, {"one", {42}, ".X"}};
+    spec.files = {{"text", TextBytes(20000, 1), ".SCR"}, {"noise", NoiseBytes(3000, 4), ".DAT"}, {"one", {42}, ".X"}};
     authoring::Package pkg;
     ASSERT_EQ(authoring::WritePackage(spec, &pkg).fault, authoring::PackFault::None);
     EXPECT_EQ(pkg.entries[0].originalSize, 20000u);
@@ -147,7 +134,7 @@ TEST_F(Writer, CompressesOnlyWhenTheStreamIsSmaller) {
 
 TEST_F(Writer, SameInputsGiveTheSameBytes) {
     authoring::PackSpec spec = Spec();
-    spec.files = {{"text", Text(30000), ".SCR"}, {"noise", Noise(2000, 5), ".DAT"}};
+    spec.files = {{"text", TextBytes(30000, 1), ".SCR"}, {"noise", NoiseBytes(2000, 5), ".DAT"}};
     authoring::Package a, b;
     ASSERT_EQ(authoring::WritePackage(spec, &a).fault, authoring::PackFault::None);
     ASSERT_EQ(authoring::WritePackage(spec, &b).fault, authoring::PackFault::None);
@@ -249,7 +236,7 @@ TEST_F(Writer, AnInstallerCanBeWrittenIntoAgainFromItsStub) {
     // Packing leaves the stub's headers untouched: the packed installer's
     // locator still finds P, and its check passes.
     authoring::PackSpec spec = Spec();
-    spec.files = {{"saver", Text(5000), ".SCR"}, {"data", Noise(100, 6), ".DAT"}, {"x", {9, 9}, ".TMP"}};
+    spec.files = {{"saver", TextBytes(5000, 1), ".SCR"}, {"data", NoiseBytes(100, 6), ".DAT"}, {"x", {9, 9}, ".TMP"}};
     authoring::Package pkg;
     ASSERT_EQ(authoring::WritePackage(spec, &pkg).fault, authoring::PackFault::None);
     std::string path = Put("Sunset.exe", pkg.bytes);

@@ -1,6 +1,7 @@
 // The scrpack binary, run as a user would in temporary folders: pack, list,
 // verify, extract, compress and expand, their refusals and exit codes, and
 // that extraction writes exactly the expected files and nothing else.
+#include "tests/support/sample_data.h"
 #include "package/records.h"
 #include "tests/support/pe_builder.h"
 
@@ -37,28 +38,9 @@ std::string Quote(const std::string& arg) {
     return q + "'";
 }
 
-std::vector<uint8_t> Text(size_t size, uint32_t seed) {
-    static const char* const kWords[] = {"sun ", "set ", "over ", "the ", "quiet ", "sea ", "and ", "hills "};
-    std::mt19937 random(seed);
-    std::vector<uint8_t> out;
-    while (out.size() < size) {
-        const char* w = kWords[random() % 8];
-        out.insert(out.end(), w, w + std::strlen(w));
-    }
-    out.resize(size);
-    return out;
-}
-
 std::string Repeat(const std::string& text, int times) {
     std::string out;
     for (int i = 0; i < times; i++) out += text;
-    return out;
-}
-
-std::vector<uint8_t> Noise(size_t size, uint32_t seed) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> out(size);
-    for (uint8_t& b : out) b = (uint8_t)random();
     return out;
 }
 
@@ -109,9 +91,9 @@ protected:
     // The usual inputs: a compressible saver, a noisy data file, a
     // compressible extra and a one-byte extra with a two-character extension.
     void PutInputs() {
-        Put("sunset.scr", Text(30000, 1));
-        Put("scene.dat", Noise(5000, 2));
-        Put("notes.txt", Text(9000, 3));
+        Put("sunset.scr", TextBytes(30000, 1));
+        Put("scene.dat", NoiseBytes(5000, 2));
+        Put("notes.txt", TextBytes(9000, 3));
         Put("a.b", {0x42});
     }
     Outcome PackStandard(const std::string& out, bool store = false) {
@@ -364,7 +346,7 @@ TEST_F(Scrpack, VerifyRejectsDamagedInstallers) {
 }
 
 TEST_F(Scrpack, CompressAndExpandRoundTrip) {
-    std::vector<uint8_t> original = Text(50000, 7);
+    std::vector<uint8_t> original = TextBytes(50000, 7);
     Put("in.txt", original);
     Outcome c = Run({"compress", Path("in.txt"), Path("stream.bin")});
     ASSERT_EQ(c.exit, 0) << c.err;

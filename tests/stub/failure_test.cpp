@@ -32,7 +32,7 @@ std::vector<std::vector<uint8_t>> PlantOldFiles(const InstallerFixture& f) {
     for (size_t i = 0; i < f.files.size(); i++) {
         std::string dest = f.Destination(i);
         f.MakeFolder(dest.substr(0, dest.rfind('\\')));
-        old.push_back(stubtest::NoiseBytes(100 + i, 77 + (uint32_t)i));
+        old.push_back(NoiseBytes(100 + i, 77 + (uint32_t)i));
         f.Write(dest, old.back());
     }
     return old;
@@ -140,7 +140,7 @@ TEST(Failure, PathsThatDoNotFitStopWithTheWholePathNamed) {
         ASSERT_EQ(f.Destination(c.failed).size(), c.failed == 1 ? 260u : 259u);
         // Old files only where the name can exist at all.
         std::vector<std::vector<uint8_t>> old(f.files.size());
-        old[0] = stubtest::NoiseBytes(50, 5);
+        old[0] = NoiseBytes(50, 5);
         f.Write(f.Destination(0), old[0]);
         hostwin::QueueMessageBoxAnswer(IDYES);  // replace the existing screen saver
         hostwin::QueueMessageBoxAnswer(IDOK);
@@ -181,9 +181,9 @@ TEST(Failure, SourceThatEndsEarlyFailsTheEntry) {
         SCOPED_TRACE(storeAll ? "stored" : "compressed");
         InstallerFixture f;
         f.storeAll = storeAll;
-        f.files = {{"s", stubtest::TextBytes(5000, 1), ""},
-                   {"d", stubtest::TextBytes(5000, 2), ""},
-                   {"a", stubtest::TextBytes(9000, 3), ".TMP"}};
+        f.files = {{"s", TextBytes(5000, 1), ""},
+                   {"d", TextBytes(5000, 2), ""},
+                   {"a", TextBytes(9000, 3), ".TMP"}};
         const auto& pkg = f.Build();
         auto old = PlantOldFiles(f);
         auto bytes = pkg.bytes;

@@ -166,7 +166,7 @@ TEST(Sequence, ExistingScreenSaverIsReplacedOnYesAndKeptOnNo) {
             f.installerPath = std::string("C:\\Downloads\\") + c.installer;
             f.UseStandardFiles();
             f.Build();
-            std::vector<uint8_t> old = stubtest::NoiseBytes(300, 9);
+            std::vector<uint8_t> old = NoiseBytes(300, 9);
             f.Write(f.windowsDir + "\\" + c.existing, old);
             hostwin::QueueMessageBoxAnswer(answer);
             hostwin::QueueMessageBoxAnswer(IDOK);
@@ -270,10 +270,10 @@ TEST(Sequence, FileNumbersStartAtTheCataloguesFirstNumber) {
         SCOPED_TRACE(c.first);
         InstallerFixture f;
         f.firstNumber = c.first;
-        f.files = {{"s", stubtest::TextBytes(3000, 1), ""},
-                   {"d", stubtest::TextBytes(3000, 2), ""},
-                   {"a", stubtest::NoiseBytes(10, 3), ".TMP"},
-                   {"b", stubtest::TextBytes(9000, 4), ".TMP"}};
+        f.files = {{"s", TextBytes(3000, 1), ""},
+                   {"d", TextBytes(3000, 2), ""},
+                   {"a", NoiseBytes(10, 3), ".TMP"},
+                   {"b", TextBytes(9000, 4), ".TMP"}};
         f.Build();
         hostwin::QueueMessageBoxAnswer(IDOK);
         hostwin::QueueMessageBoxAnswer(IDOK);
@@ -294,12 +294,12 @@ TEST(Sequence, StoredAndCompressedEntriesInAnyOrder) {
         SCOPED_TRACE(storeAll);
         InstallerFixture f;
         f.storeAll = storeAll;
-        f.files = {{"s", stubtest::NoiseBytes(2048, 1), ""},
-                   {"d", stubtest::TextBytes(40000, 2), ""},
-                   {"a", stubtest::NoiseBytes(2049, 3), ".TMP"},
-                   {"b", stubtest::TextBytes(16384, 4), ".BIN"},
-                   {"c", stubtest::TextBytes(16385, 5), ".X"},
-                   {"e", stubtest::NoiseBytes(2047, 6), ".Y"}};
+        f.files = {{"s", NoiseBytes(2048, 1), ""},
+                   {"d", TextBytes(40000, 2), ""},
+                   {"a", NoiseBytes(2049, 3), ".TMP"},
+                   {"b", TextBytes(16384, 4), ".BIN"},
+                   {"c", TextBytes(16385, 5), ".X"},
+                   {"e", NoiseBytes(2047, 6), ".Y"}};
         const auto& pkg = f.Build();
         int compressed = 0;
         for (auto& e : pkg.entries) compressed += e.originalSize != 0;

@@ -45,24 +45,6 @@ std::vector<Box> Boxes() {
     return out;
 }
 
-std::vector<uint8_t> TextBytes(size_t size, uint32_t seed) {
-    static const char* words[] = {"screen ", "saver ", "sunset ", "over ", "the ", "sea ", "\r\n"};
-    std::mt19937 random(seed);
-    std::vector<uint8_t> out;
-    while (out.size() < size) {
-        const char* w = words[random() % 7];
-        for (; *w && out.size() < size; w++) out.push_back((uint8_t)*w);
-    }
-    return out;
-}
-
-std::vector<uint8_t> NoiseBytes(size_t size, uint32_t seed) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> out(size);
-    for (auto& b : out) b = (uint8_t)random();
-    return out;
-}
-
 std::vector<std::string> Folded(std::vector<std::string> paths) {
     for (auto& p : paths)
         for (char& c : p)

@@ -8,6 +8,7 @@
 #ifndef TESTS_SUPPORT_INSTALLER_FIXTURE_H
 #define TESTS_SUPPORT_INSTALLER_FIXTURE_H
 
+#include "tests/support/sample_data.h"
 #include "tools/authoring/package_writer.h"
 
 #include <cstdint>
@@ -31,10 +32,6 @@ std::ostream& operator<<(std::ostream& out, const Box& box);
 
 // The message boxes of the last run, in order.
 std::vector<Box> Boxes();
-
-// Bytes that compress well / that do not compress at all (seeded).
-std::vector<uint8_t> TextBytes(size_t size, uint32_t seed);
-std::vector<uint8_t> NoiseBytes(size_t size, uint32_t seed);
 
 // Windows paths folded to lower case (ASCII) and sorted: how Windows
 // compares names, for comparing lists of files.
