@@ -9,7 +9,7 @@
 
 namespace {
 
-const std::string kCorpus = std::string(TEST_DATA_DIR) + "/../../fuzz/corpus/fuzz_package";
+const std::string kCorpus = std::string(SOURCE_DIR) + "/fuzz/corpus/fuzz_package";
 
 struct Seed {
     std::string name;
