@@ -15,11 +15,11 @@ namespace {
 
 class Writer : public PackageTest {
 protected:
-    authoring::PackSpec Spec(const pe::Options& stub = pe::Options()) {
-        authoring::PackSpec spec;
-        spec.stubPath = Put("stub.exe", pe::Build(stub).bytes);
-        spec.title = "Sunset";
-        return spec;
+    authoring::PackRequest Request(const pe::Options& stub = pe::Options()) {
+        authoring::PackRequest request;
+        request.stubPath = Put("stub.exe", pe::Build(stub).bytes);
+        request.title = "Sunset";
+        return request;
     }
     // Expands a compressed entry of the packed bytes.
     static std::vector<uint8_t> Expand(const authoring::Package& pkg, const authoring::PackedEntry& e) {
@@ -49,24 +49,24 @@ TEST_F(Writer, ReproducesTheWorkedExampleLayout) {
     ASSERT_EQ(stub.layout.packagePos, 56412u);
     ASSERT_EQ(stub.layout.rsrcRawEnd, 56832u);
 
-    authoring::PackSpec spec;
-    spec.stubPath = Put("stub.exe", stub.bytes);
-    spec.title = "Zonsondergang";
-    spec.title.resize(12);
-    spec.firstNumber = 13;
-    spec.storeAll = true;
+    authoring::PackRequest request;
+    request.stubPath = Put("stub.exe", stub.bytes);
+    request.title = "Zonsondergang";
+    request.title.resize(12);
+    request.firstNumber = 13;
+    request.storeAll = true;
     std::vector<uint8_t> saver = NoiseBytes(276480, 1);
     saver[0] = 'M';
     saver[1] = 'Z';
-    spec.files = {{"saver.scr", saver, ".TMP"}, {"data.dat", NoiseBytes(1132123, 2), ".TMP"}};
+    request.files = {{"saver.scr", saver, ".TMP"}, {"data.dat", NoiseBytes(1132123, 2), ".TMP"}};
     authoring::Package pkg;
-    ASSERT_EQ(authoring::WritePackage(spec, &pkg).fault, authoring::PackFault::None);
+    ASSERT_EQ(authoring::WritePackage(request, &pkg).fault, authoring::PackFault::None);
 
     EXPECT_EQ(pkg.bytes.size(), 1465097u);
     EXPECT_EQ(pkg.position, 56412u);
     EXPECT_EQ(pkg.padding, 0u);
     EXPECT_EQ(0, std::memcmp(pkg.bytes.data(), stub.bytes.data(), 56412)) << "the stub up to P is unchanged";
-    const std::vector<uint8_t> catalogue = CatalogueBytes(spec.title, 13, {{56494, 276480, 0, ".TMP"},
+    const std::vector<uint8_t> catalogue = CatalogueBytes(request.title, 13, {{56494, 276480, 0, ".TMP"},
                                                                           {332974, 1132123, 0, ".TMP"}});
     ASSERT_EQ(catalogue.size(), 82u);
     EXPECT_EQ(std::vector<uint8_t>(pkg.bytes.begin() + 56412, pkg.bytes.begin() + 56494), catalogue);
@@ -88,10 +88,10 @@ TEST_F(Writer, ReproducesTheWorkedExampleLayout) {
 }
 
 TEST_F(Writer, LaysFilesOutCompactlyInEntryOrderAndPadsToTheRawEnd) {
-    authoring::PackSpec spec = Spec();
-    spec.files = {{"a", {1, 2, 3}, ".SCR"}, {"b", {4}, ".DAT"}, {"c", {5, 6}, ".T"}};
+    authoring::PackRequest request = Request();
+    request.files = {{"a", {1, 2, 3}, ".SCR"}, {"b", {4}, ".DAT"}, {"c", {5, 6}, ".T"}};
     authoring::Package pkg;
-    ASSERT_EQ(authoring::WritePackage(spec, &pkg).fault, authoring::PackFault::None);
+    ASSERT_EQ(authoring::WritePackage(request, &pkg).fault, authoring::PackFault::None);
     pe::Image stub = pe::Build();
     uint32_t first = stub.layout.packagePos + CAT_HEADER_SIZE + 4 * ENTRY_SIZE;
     ASSERT_EQ(pkg.entries.size(), 3u);
@@ -106,38 +106,38 @@ TEST_F(Writer, LaysFilesOutCompactlyInEntryOrderAndPadsToTheRawEnd) {
     EXPECT_EQ(pkg.bytes[first + 5], 6);
 
     // Larger than the section: no padding, the last file ends the installer.
-    spec.files[2].bytes = NoiseBytes(5000, 3);
-    ASSERT_EQ(authoring::WritePackage(spec, &pkg).fault, authoring::PackFault::None);
+    request.files[2].bytes = NoiseBytes(5000, 3);
+    ASSERT_EQ(authoring::WritePackage(request, &pkg).fault, authoring::PackFault::None);
     EXPECT_EQ(pkg.padding, 0u);
     EXPECT_EQ(pkg.bytes.size(), first + 4 + 5000);
 }
 
 TEST_F(Writer, CompressesOnlyWhenTheStreamIsSmaller) {
-    authoring::PackSpec spec = Spec();
-    spec.files = {{"text", TextBytes(20000, 1), ".SCR"}, {"noise", NoiseBytes(3000, 4), ".DAT"}, {"one", {42}, ".X"}};
+    authoring::PackRequest request = Request();
+    request.files = {{"text", TextBytes(20000, 1), ".SCR"}, {"noise", NoiseBytes(3000, 4), ".DAT"}, {"one", {42}, ".X"}};
     authoring::Package pkg;
-    ASSERT_EQ(authoring::WritePackage(spec, &pkg).fault, authoring::PackFault::None);
+    ASSERT_EQ(authoring::WritePackage(request, &pkg).fault, authoring::PackFault::None);
     EXPECT_EQ(pkg.entries[0].originalSize, 20000u);
     EXPECT_LT(pkg.entries[0].storedSize, 20000u);
-    EXPECT_EQ(Expand(pkg, pkg.entries[0]), spec.files[0].bytes);
+    EXPECT_EQ(Expand(pkg, pkg.entries[0]), request.files[0].bytes);
     EXPECT_EQ(pkg.entries[1].originalSize, 0u) << "noise does not shrink: stored";
     EXPECT_EQ(pkg.entries[1].storedSize, 3000u);
     EXPECT_EQ(pkg.entries[2].originalSize, 0u);
     EXPECT_EQ(pkg.entries[1].fileOffset, pkg.entries[0].fileOffset + pkg.entries[0].storedSize);
     EXPECT_EQ(pkg.totalInstalled, 23001u);
 
-    spec.storeAll = true;
-    ASSERT_EQ(authoring::WritePackage(spec, &pkg).fault, authoring::PackFault::None);
+    request.storeAll = true;
+    ASSERT_EQ(authoring::WritePackage(request, &pkg).fault, authoring::PackFault::None);
     EXPECT_EQ(pkg.entries[0].originalSize, 0u);
     EXPECT_EQ(pkg.entries[0].storedSize, 20000u);
 }
 
 TEST_F(Writer, SameInputsGiveTheSameBytes) {
-    authoring::PackSpec spec = Spec();
-    spec.files = {{"text", TextBytes(30000, 1), ".SCR"}, {"noise", NoiseBytes(2000, 5), ".DAT"}};
+    authoring::PackRequest request = Request();
+    request.files = {{"text", TextBytes(30000, 1), ".SCR"}, {"noise", NoiseBytes(2000, 5), ".DAT"}};
     authoring::Package a, b;
-    ASSERT_EQ(authoring::WritePackage(spec, &a).fault, authoring::PackFault::None);
-    ASSERT_EQ(authoring::WritePackage(spec, &b).fault, authoring::PackFault::None);
+    ASSERT_EQ(authoring::WritePackage(request, &a).fault, authoring::PackFault::None);
+    ASSERT_EQ(authoring::WritePackage(request, &b).fault, authoring::PackFault::None);
     EXPECT_EQ(a.bytes, b.bytes);
 }
 
@@ -157,21 +157,21 @@ TEST_F(Writer, RefusesWhatTheFormatCannotCarry) {
         {"a byte the code page leaves undefined", "Sun\x81set", {{"saver", {1}, ""}}},
     };
     for (const Case& c : cases) {
-        authoring::PackSpec spec = Spec();
-        spec.title = c.title;
-        spec.files = c.files;
+        authoring::PackRequest request = Request();
+        request.title = c.title;
+        request.files = c.files;
         authoring::Package pkg;
-        authoring::PackResult result = authoring::WritePackage(spec, &pkg);
+        authoring::PackResult result = authoring::WritePackage(request, &pkg);
         EXPECT_EQ(result.fault, authoring::PackFault::Refused) << c.what;
         EXPECT_FALSE(result.message.empty()) << c.what;
         EXPECT_TRUE(pkg.bytes.empty()) << c.what;
     }
     // The boundaries that do fit.
-    authoring::PackSpec spec = Spec();
-    spec.title = std::string(32, 'a');
-    spec.files = {{"saver", {1}, ".SCR"}, {"data", {2}, ""}};
+    authoring::PackRequest request = Request();
+    request.title = std::string(32, 'a');
+    request.files = {{"saver", {1}, ".SCR"}, {"data", {2}, ""}};
     authoring::Package pkg;
-    EXPECT_EQ(authoring::WritePackage(spec, &pkg).fault, authoring::PackFault::None);
+    EXPECT_EQ(authoring::WritePackage(request, &pkg).fault, authoring::PackFault::None);
 }
 
 TEST_F(Writer, TwoGibibyteLimits) {
@@ -210,35 +210,35 @@ TEST_F(Writer, RefusesAStubItCannotWriteInto) {
         cases.push_back({"no .rsrc", o, authoring::PackFault::BadStub});
     }
     for (const Case& c : cases) {
-        authoring::PackSpec spec = Spec(c.stub);
-        spec.files = {{"saver", {1}, ""}};
+        authoring::PackRequest request = Request(c.stub);
+        request.files = {{"saver", {1}, ""}};
         authoring::Package pkg;
-        authoring::PackResult result = authoring::WritePackage(spec, &pkg);
+        authoring::PackResult result = authoring::WritePackage(request, &pkg);
         EXPECT_EQ(result.fault, c.fault) << c.what;
-        EXPECT_NE(result.message.find(spec.stubPath), std::string::npos) << c.what << ": " << result.message;
+        EXPECT_NE(result.message.find(request.stubPath), std::string::npos) << c.what << ": " << result.message;
     }
     // Resource data after the marker's (the marker is not last in the section).
-    authoring::PackSpec spec = Spec();
-    std::vector<uint8_t> stub = pe::ReadFileBytes(spec.stubPath);
+    authoring::PackRequest request = Request();
+    std::vector<uint8_t> stub = pe::ReadFileBytes(request.stubPath);
     pe::Image image = pe::Build();
     uint32_t header = image.layout.walk[2 + image.layout.rsrcIndex].offset;
     StoreU32(stub.data() + header + SECTION_VIRTUAL_SIZE, LoadU32(stub.data() + header + SECTION_VIRTUAL_SIZE) + 16);
-    pe::WriteFileBytes(spec.stubPath, stub);
-    spec.files = {{"saver", {1}, ""}};
+    pe::WriteFileBytes(request.stubPath, stub);
+    request.files = {{"saver", {1}, ""}};
     authoring::Package pkg;
-    EXPECT_EQ(authoring::WritePackage(spec, &pkg).fault, authoring::PackFault::BadStub);
+    EXPECT_EQ(authoring::WritePackage(request, &pkg).fault, authoring::PackFault::BadStub);
     // Not a file at all.
-    spec.stubPath = dir() + "/missing.exe";
-    EXPECT_EQ(authoring::WritePackage(spec, &pkg).fault, authoring::PackFault::Io);
+    request.stubPath = dir() + "/missing.exe";
+    EXPECT_EQ(authoring::WritePackage(request, &pkg).fault, authoring::PackFault::Io);
 }
 
 TEST_F(Writer, AnInstallerCanBeWrittenIntoAgainFromItsStub) {
     // Packing leaves the stub's headers untouched: the packed installer's
     // locator still finds P, and its check passes.
-    authoring::PackSpec spec = Spec();
-    spec.files = {{"saver", TextBytes(5000, 1), ".SCR"}, {"data", NoiseBytes(100, 6), ".DAT"}, {"x", {9, 9}, ".TMP"}};
+    authoring::PackRequest request = Request();
+    request.files = {{"saver", TextBytes(5000, 1), ".SCR"}, {"data", NoiseBytes(100, 6), ".DAT"}, {"x", {9, 9}, ".TMP"}};
     authoring::Package pkg;
-    ASSERT_EQ(authoring::WritePackage(spec, &pkg).fault, authoring::PackFault::None);
+    ASSERT_EQ(authoring::WritePackage(request, &pkg).fault, authoring::PackFault::None);
     std::string path = Put("Sunset.exe", pkg.bytes);
     uint32_t count = 0, size = 0;
     EXPECT_EQ(CheckPackageIn(path.c_str(), &count, &size), PACKAGE_OK);

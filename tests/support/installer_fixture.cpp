@@ -84,13 +84,13 @@ const authoring::Package& InstallerFixture::Build() {
         std::vector<uint8_t> stub = BareStub();
         std::ofstream(stubPath, std::ios::binary).write((const char*)stub.data(), (std::streamsize)stub.size());
     }
-    authoring::PackSpec spec;
-    spec.stubPath = stubPath;
-    spec.title = title;
-    spec.firstNumber = firstNumber;
-    spec.storeAll = storeAll;
-    spec.files = files;
-    authoring::PackResult result = authoring::WritePackage(spec, &package_);
+    authoring::PackRequest request;
+    request.stubPath = stubPath;
+    request.title = title;
+    request.firstNumber = firstNumber;
+    request.storeAll = storeAll;
+    request.files = files;
+    authoring::PackResult result = authoring::WritePackage(request, &package_);
     EXPECT_EQ(result.fault, authoring::PackFault::None) << result.message;
     fs::remove(stubPath);
 

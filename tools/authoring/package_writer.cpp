@@ -73,13 +73,13 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
 }
 
 // The stored bytes of each file: the compressed stream when it is smaller.
-std::vector<std::vector<uint8_t>> StoredStreams(const PackSpec& spec, Package* out) {
+std::vector<std::vector<uint8_t>> StoredStreams(const PackRequest& request, Package* out) {
     std::vector<std::vector<uint8_t>> streams;
-    for (const PackInput& file : spec.files) {
+    for (const PackInput& file : request.files) {
         PackedEntry entry;
         std::vector<uint8_t> stream;
-        if (!spec.storeAll) stream = EncodeStream(file.bytes.data(), file.bytes.size(), spec.parsing);
-        if (!spec.storeAll && !stream.empty() && stream.size() < file.bytes.size()) {
+        if (!request.storeAll) stream = EncodeStream(file.bytes.data(), file.bytes.size(), request.parsing);
+        if (!request.storeAll && !stream.empty() && stream.size() < file.bytes.size()) {
             entry.storedSize = (uint32_t)stream.size();
             entry.originalSize = (uint32_t)file.bytes.size();
         } else {
@@ -92,12 +92,12 @@ std::vector<std::vector<uint8_t>> StoredStreams(const PackSpec& spec, Package* o
     return streams;
 }
 
-PackResult CheckInputs(const PackSpec& spec) {
-    std::string problem = CheckTitle(spec.title);
+PackResult CheckInputs(const PackRequest& request) {
+    std::string problem = CheckTitle(request.title);
     if (!problem.empty()) return Fail(PackFault::Refused, "title: " + problem);
-    if (spec.files.empty()) return Fail(PackFault::Refused, "no files to pack");
+    if (request.files.empty()) return Fail(PackFault::Refused, "no files to pack");
     uint64_t installed = 0;
-    for (const PackInput& file : spec.files) {
+    for (const PackInput& file : request.files) {
         if (file.bytes.empty())
             return Fail(PackFault::Refused, file.name + ": the file is empty; an installer cannot carry a file of 0 "
                                                         "bytes (its entry would read as the end of the catalogue)");
@@ -110,10 +110,10 @@ PackResult CheckInputs(const PackSpec& spec) {
     return PackResult();
 }
 
-void AppendCatalogue(const PackSpec& spec, const Package& pkg, std::vector<uint8_t>* bytes) {
+void AppendCatalogue(const PackRequest& request, const Package& pkg, std::vector<uint8_t>* bytes) {
     uint8_t header[CAT_HEADER_SIZE] = {};
-    for (size_t i = 0; i < spec.title.size(); i++) header[CAT_TITLE + i] = (uint8_t)spec.title[i];
-    StoreU16(header + CAT_FIRST_NUMBER, spec.firstNumber);
+    for (size_t i = 0; i < request.title.size(); i++) header[CAT_TITLE + i] = (uint8_t)request.title[i];
+    StoreU16(header + CAT_FIRST_NUMBER, request.firstNumber);
     bytes->insert(bytes->end(), header, header + sizeof header);
     for (size_t i = 0; i <= pkg.entries.size(); i++) {
         CatalogueEntry entry = {};
@@ -121,7 +121,7 @@ void AppendCatalogue(const PackSpec& spec, const Package& pkg, std::vector<uint8
             entry.fileOffset = pkg.entries[i].fileOffset;
             entry.storedSize = pkg.entries[i].storedSize;
             entry.originalSize = pkg.entries[i].originalSize;
-            std::snprintf(entry.extension, sizeof entry.extension, "%s", spec.files[i].extension.c_str());
+            std::snprintf(entry.extension, sizeof entry.extension, "%s", request.files[i].extension.c_str());
         }
         uint8_t raw[ENTRY_SIZE];
         FormatEntry(&entry, raw);
@@ -160,23 +160,23 @@ PackResult CheckLimits(uint64_t installedTotal, uint64_t installerSize, const st
     return PackResult();
 }
 
-PackResult WritePackage(const PackSpec& spec, Package* out) {
+PackResult WritePackage(const PackRequest& request, Package* out) {
     *out = Package();
-    PackResult result = CheckInputs(spec);
+    PackResult result = CheckInputs(request);
     if (result.fault != PackFault::None) return result;
 
     std::vector<uint8_t> stub;
-    if (!ReadWholeFile(spec.stubPath, &stub)) return Fail(PackFault::Io, spec.stubPath + ": cannot read the stub");
+    if (!ReadWholeFile(request.stubPath, &stub)) return Fail(PackFault::Io, request.stubPath + ": cannot read the stub");
     PackageResource found;
-    result = LocateInStub(spec.stubPath, stub.size(), &found);
+    result = LocateInStub(request.stubPath, stub.size(), &found);
     if (result.fault != PackFault::None) return result;
-    if (found.position > stub.size()) return Fail(PackFault::Io, spec.stubPath + ": changed while it was read");
+    if (found.position > stub.size()) return Fail(PackFault::Io, request.stubPath + ": changed while it was read");
 
-    std::vector<std::vector<uint8_t>> streams = StoredStreams(spec, out);
+    std::vector<std::vector<uint8_t>> streams = StoredStreams(request, out);
     uint64_t at = uint64_t(found.position) + CAT_HEADER_SIZE + ENTRY_SIZE * (uint64_t(out->entries.size()) + 1);
     for (size_t i = 0; i < out->entries.size(); i++) {
         PackedEntry& entry = out->entries[i];
-        result = CheckLimits(0, at + entry.storedSize, spec.files[i].name);
+        result = CheckLimits(0, at + entry.storedSize, request.files[i].name);
         if (result.fault != PackFault::None) return result;
         entry.fileOffset = (uint32_t)at;
         at += entry.storedSize;
@@ -186,7 +186,7 @@ PackResult WritePackage(const PackSpec& spec, Package* out) {
     out->padding = at < found.sectionRawEnd ? (uint32_t)(found.sectionRawEnd - at) : 0;
 
     out->bytes.assign(stub.begin(), stub.begin() + found.position);
-    AppendCatalogue(spec, *out, &out->bytes);
+    AppendCatalogue(request, *out, &out->bytes);
     for (const std::vector<uint8_t>& stream : streams) out->bytes.insert(out->bytes.end(), stream.begin(), stream.end());
     out->bytes.resize(out->bytes.size() + out->padding, 0);
     return PackResult();

@@ -31,7 +31,7 @@ struct PackInput {
     std::string extension;       // extension field: Windows-1252, at most 4 bytes ("" for none)
 };
 
-struct PackSpec {
+struct PackRequest {
     std::string stubPath;        // the bare stub, read through the package locator
     std::string title;           // Windows-1252, 1 to 32 bytes, no control bytes
     uint16_t firstNumber = 1;    // file number of entry index 2
@@ -83,7 +83,7 @@ std::string CheckTitle(const std::string& title);
 // `what` names the file that reached the limit.
 PackResult CheckLimits(uint64_t installedTotal, uint64_t installerSize, const std::string& what);
 
-PackResult WritePackage(const PackSpec& spec, Package* out);
+PackResult WritePackage(const PackRequest& request, Package* out);
 
 }  // namespace authoring
 

@@ -37,7 +37,7 @@ int ExitFor(authoring::PackFault fault) {
 }
 
 // Expands each compressed entry of the packed bytes and compares it with its file.
-bool RoundTrips(const authoring::Package& pkg, const authoring::PackSpec& spec, std::string* error) {
+bool RoundTrips(const authoring::Package& pkg, const authoring::PackRequest& request, std::string* error) {
     for (size_t i = 0; i < pkg.entries.size(); i++) {
         const authoring::PackedEntry& e = pkg.entries[i];
         if (e.originalSize == 0) continue;
@@ -49,14 +49,14 @@ bool RoundTrips(const authoring::Package& pkg, const authoring::PackSpec& spec, 
         if (in && out) {
             DecodeOutcome outcome = DecodeEntry(in, out, e.originalSize, e.storedSize);
             std::fflush(out);
-            same = outcome.whole(e.originalSize) && expandedSize == spec.files[i].bytes.size() &&
-                   std::equal(spec.files[i].bytes.begin(), spec.files[i].bytes.end(), (const uint8_t*)expanded);
+            same = outcome.whole(e.originalSize) && expandedSize == request.files[i].bytes.size() &&
+                   std::equal(request.files[i].bytes.begin(), request.files[i].bytes.end(), (const uint8_t*)expanded);
         }
         if (in) std::fclose(in);
         if (out) std::fclose(out);
         std::free(expanded);
         if (!same) {
-            *error = spec.files[i].name + ": its compressed stream does not expand back to the file (encoder fault)";
+            *error = request.files[i].name + ": its compressed stream does not expand back to the file (encoder fault)";
             return false;
         }
     }
@@ -87,37 +87,37 @@ int Pack(const std::vector<std::string>& argv) {
         if (!args.values.count(required)) return UsageError("pack", std::string(required) + " is required");
     if (args.positional.size() < 2) return UsageError("pack", "expected SAVER and DATA, then any EXTRA files");
 
-    authoring::PackSpec spec;
-    spec.stubPath = args.values["--stub"];
-    spec.storeAll = args.flags.count("--store") != 0;
+    authoring::PackRequest request;
+    request.stubPath = args.values["--stub"];
+    request.storeAll = args.flags.count("--store") != 0;
     const std::string& output = args.values["-o"];
     std::string problem;
-    if (!authoring::Utf8ToCp1252(args.values["--title"], &spec.title, &problem))
+    if (!authoring::Utf8ToCp1252(args.values["--title"], &request.title, &problem))
         return UsageError("pack", "the title: " + problem);
     if (args.values.count("--first-number")) {
         uint64_t number;
         if (!ParseNumber(args.values["--first-number"], 0xFFFF, &number))
             return UsageError("pack", "--first-number expects a number from 0 to 65535");
-        spec.firstNumber = (uint16_t)number;
+        request.firstNumber = (uint16_t)number;
     }
     for (const std::string& path : args.positional) {
-        if (SameFile(path, output) || SameFile(spec.stubPath, output))
+        if (SameFile(path, output) || SameFile(request.stubPath, output))
             return UsageError("pack", output + " is also an input; write the installer elsewhere");
         authoring::PackInput input;
         input.name = path;
         if (!ReadWholeFile(path, &input.bytes, &error)) return Fail(kExitIo, error);
         if (!ExtensionOf(path, &input.extension, &error)) return Fail(kExitUsage, error);
-        spec.files.push_back(std::move(input));
+        request.files.push_back(std::move(input));
     }
 
     authoring::Package pkg;
-    authoring::PackResult result = authoring::WritePackage(spec, &pkg);
+    authoring::PackResult result = authoring::WritePackage(request, &pkg);
     if (result.fault != authoring::PackFault::None) return Fail(ExitFor(result.fault), result.message);
-    if (!RoundTrips(pkg, spec, &error)) return Fail(kExitBadData, error);
+    if (!RoundTrips(pkg, request, &error)) return Fail(kExitBadData, error);
     for (size_t i = 0; i < pkg.entries.size(); i++) {
         const authoring::PackedEntry& e = pkg.entries[i];
         std::printf("  [%zu] %-12s  %s: %s bytes -> %s bytes at offset %u (%s)\n", i, Role(i),
-                    spec.files[i].name.c_str(), Grouped(spec.files[i].bytes.size()).c_str(),
+                    request.files[i].name.c_str(), Grouped(request.files[i].bytes.size()).c_str(),
                     Grouped(e.storedSize).c_str(), (unsigned)e.fileOffset, e.originalSize ? "compressed" : "stored");
     }
     if (!WriteWholeFile(output, pkg.bytes, &error)) return Fail(kExitIo, error);
