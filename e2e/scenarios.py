@@ -353,45 +353,39 @@ def existing_yes(lab):
     return c
 
 
-def name_dots(lab):
-    """my.saver.exe: MY.SCR in the Windows directory, data folder my.saver."""
+def install_as(lab, installer_name, saver, base, command):
+    """Packs the payload as `installer_name`, installs it confirming every
+    prompt, and checks the whole result: `saver` in the Windows directory,
+    data folder `base`, the screen saver started with `command`."""
     c = Checks()
     files = lab.payload(extras=False)
-    installer = lab.pack("my.saver.exe", files)
+    installer = lab.pack(installer_name, files)
     total = sum(p.stat().st_size for p in files)
     win = lab.place(installer)
     pristine_ini = (lab.prefix.windir / "system.ini").read_bytes()
     before = lab.prefix.snapshot()
     script = Script()
-    install_prompts(lab, script, "MY.SCR", "my.saver", total)
+    install_prompts(lab, script, saver, base, total)
     run = lab.play(script, [win])
     check_run(c, run, 0)
     lab.end()
-    expected = check_complete_install(c, lab, installer, "MY.SCR", "my.saver", before,
+    expected = check_complete_install(c, lab, installer, saver, base, before,
                                       lab.prefix.snapshot(), pristine_ini)
+    check_marker(c, lab, base, command)
+    return c, expected
+
+
+def name_dots(lab):
+    """my.saver.exe: MY.SCR in the Windows directory, data folder my.saver."""
+    c, expected = install_as(lab, "my.saver.exe", "MY.SCR", "my.saver", "MY.SCR")
     c.true("data file my.saver/my.saver.DAT", "TORVANEL/KAVRELIN/my.saver/my.saver.DAT" in expected,
            f"scrpack wrote {sorted(expected)}")
-    check_marker(c, lab, "my.saver", "MY.SCR")
     return c
 
 
 def name_blank(lab):
     """"sunset (1).exe": "SUNSET (1).SCR", started with a quoted command line."""
-    c = Checks()
-    files = lab.payload(extras=False)
-    installer = lab.pack("sunset (1).exe", files)
-    total = sum(p.stat().st_size for p in files)
-    win = lab.place(installer)
-    pristine_ini = (lab.prefix.windir / "system.ini").read_bytes()
-    before = lab.prefix.snapshot()
-    script = Script()
-    install_prompts(lab, script, "SUNSET (1).SCR", "sunset (1)", total)
-    run = lab.play(script, [win])
-    check_run(c, run, 0)
-    lab.end()
-    check_complete_install(c, lab, installer, "SUNSET (1).SCR", "sunset (1)", before,
-                           lab.prefix.snapshot(), pristine_ini)
-    check_marker(c, lab, "sunset (1)", '"SUNSET (1).SCR"')
+    c, _ = install_as(lab, "sunset (1).exe", "SUNSET (1).SCR", "sunset (1)", '"SUNSET (1).SCR"')
     return c
 
 
