@@ -2,9 +2,8 @@
 // the loader will see it: no section both writable and executable, zero-filled
 // data stored nowhere in the file, an import directory that covers exactly
 // its descriptors, whose lookup and address tables agree entry for entry and
-// whose address table is writable, and a TLS directory that points where the
-// loader looks. Reads the file the build
-// produced (STUB_EXE_PATH).
+// whose address table is writable, an entry point in code and no TLS
+// directory. Reads the file the build produced (STUB_EXE_PATH).
 #include "tests/support/pe_builder.h"
 #include "tests/support/pe_reader.h"
 
@@ -147,29 +146,20 @@ TEST(StubImports, LookupAndAddressTablesAgreeAndTheAddressTableIsWritable) {
     EXPECT_EQ(dlls, (std::set<std::string>{"GDI32.dll", "KERNEL32.dll", "USER32.dll", "msvcrt.dll"}));
 }
 
-TEST(StubTls, DirectoryTemplateIndexAndCallbacksLieWhereTheLoaderUsesThem) {
+// The stub starts at its own entry, without the C runtime's start-up code,
+// so nothing would set up thread-local storage: a TLS directory would be a
+// promise the image cannot keep.
+TEST(StubEntry, EntryPointIsCodeInTheFileAndThereIsNoTlsDirectory) {
     LOAD_IMAGE(s);
-    const DataDirectory tls = s.headers.dataDirectories[kTlsDir];
-    ASSERT_EQ(tls.size, 24u);
-    uint32_t start, end, index, callbacks;
-    ASSERT_TRUE(s.U32(tls.rva, &start) && s.U32(tls.rva + 4, &end) && s.U32(tls.rva + 8, &index) &&
-                s.U32(tls.rva + 12, &callbacks));
-    ASSERT_LE(start, end);
+    const uint32_t entry = s.headers.addressOfEntryPoint;
+    const Section* code = s.SectionAt(entry, 1);
+    ASSERT_NE(code, nullptr) << "entry point " << entry << " lies in no section";
+    EXPECT_TRUE(code->characteristics & kExecute) << "entry point in " << code->name;
     const uint8_t* bytes;
-    EXPECT_TRUE(s.Bytes(start - s.imageBase, end - start, &bytes)) << "template not in the file";
-    const Section* indexSection = s.SectionAt(index - s.imageBase, 4);
-    ASSERT_NE(indexSection, nullptr);
-    EXPECT_TRUE(indexSection->characteristics & kWrite) << "the loader writes the TLS index";
-    int count = 0;
-    for (uint32_t at = callbacks - s.imageBase;; at += 4, count++) {
-        uint32_t callback;
-        ASSERT_TRUE(s.U32(at, &callback)) << "callback list not null-terminated inside the file";
-        if (callback == 0) break;
-        const Section* code = s.SectionAt(callback - s.imageBase);
-        ASSERT_NE(code, nullptr) << "callback " << count;
-        EXPECT_TRUE(code->characteristics & kExecute) << "callback " << count << " in " << code->name;
-    }
-    EXPECT_GE(count, 1) << "the runtime's TLS callback is missing";
+    EXPECT_TRUE(s.Bytes(entry, 16, &bytes)) << "entry point code not stored in the file";
+    const DataDirectory tls = s.headers.dataDirectories[kTlsDir];
+    EXPECT_EQ(tls.rva, 0u);
+    EXPECT_EQ(tls.size, 0u);
 }
 
 }  // namespace

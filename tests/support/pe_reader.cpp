@@ -15,6 +15,7 @@ constexpr size_t kCoffSizeOfOptionalHeader = 16;
 constexpr size_t kCoffCharacteristics = 18;
 constexpr size_t kOptMagic = 0;
 constexpr size_t kOptSizeOfInitializedData = 8;
+constexpr size_t kOptAddressOfEntryPoint = 16;
 constexpr size_t kOptSectionAlignment = 32;
 constexpr size_t kOptFileAlignment = 36;
 constexpr size_t kOptSizeOfImage = 56;
@@ -227,6 +228,7 @@ bool ReadHeaders(const std::vector<uint8_t>& file, Headers* out, std::string* er
     if (out->magic != kPe32Magic)
         return Fail(error, "not PE32 (magic " + Hex(out->magic) + ")");
     out->sizeOfInitializedData = b.U32(opt + kOptSizeOfInitializedData);
+    out->addressOfEntryPoint = b.U32(opt + kOptAddressOfEntryPoint);
     out->sectionAlignment = b.U32(opt + kOptSectionAlignment);
     out->fileAlignment = b.U32(opt + kOptFileAlignment);
     out->sizeOfImage = b.U32(opt + kOptSizeOfImage);

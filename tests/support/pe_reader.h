@@ -40,6 +40,7 @@ struct Headers {
     uint16_t magic = 0;               // 0x10B for PE32
     uint16_t subsystem = 0;           // 2 = Windows GUI
     uint32_t sizeOfInitializedData = 0;
+    uint32_t addressOfEntryPoint = 0;  // an RVA
     uint32_t sectionAlignment = 0;
     uint32_t fileAlignment = 0;
     uint32_t sizeOfImage = 0;
