@@ -93,8 +93,8 @@ struct BitReader {
 // The first TOP_BITS levels of the code tree, resolved for every bit
 // pattern: a walk starts with one lookup instead of a load per level. The top
 // of the tree changes shape only rarely (exchanges happen almost always far
-// below it), so the table is rebuilt only when the tree reports a change at
-// or above the lowest node it depends on.
+// below it), so the table is rebuilt only when the tree reports a change to
+// the child value of a node it depends on (the tree's watched nodes).
 enum { TOP_BITS = 6, TOP_SIZE = 1 << TOP_BITS };
 
 // The walk goes on from the last node of an entry by reading its child value
@@ -106,13 +106,12 @@ struct TopEntry {
 
 struct TopTable {
     struct TopEntry entry[TOP_SIZE];  // indexed by the next TOP_BITS bits
-    unsigned lowest;                  // lowest node the table passes through (not counting last nodes)
 };
 
 struct DecodeState {
     uint8_t ring[RING_SIZE];      // the last 4096 output bytes (blanks and zeros at stream start)
     struct HuffTree tree;         // adaptive code of literals and match lengths
-    struct TopTable top;          // the tree's first levels, while tree.moved stays below top.lowest
+    struct TopTable top;          // the tree's first levels, while tree.watchedChanged stays 0
     struct BitReader bits;        // input position of the stream
     uint32_t r;                   // next ring position to write
     uint32_t originalSize;        // bytes the stream produces
@@ -179,8 +178,11 @@ static inline int UsedMissingBits(const struct BitReader* br) {
 
 // --- Items ----------------------------------------------------------------
 
+// The table depends on the child values of the root and of every node a
+// path passes before its last one: those are the nodes the tree watches.
 static void BuildTopTable(struct TopTable* top, struct HuffTree* tree) {
-    unsigned lowest = ROOT;
+    memset(tree->watched, 0, sizeof tree->watched);
+    tree->watched[ROOT] = 1;
     for (unsigned bits = 0; bits < TOP_SIZE; bits++) {
         struct TopEntry* e = &top->entry[bits];
         unsigned n = tree->child[ROOT];
@@ -190,19 +192,18 @@ static void BuildTopTable(struct TopTable* top, struct HuffTree* tree) {
             e->path[length++] = (uint16_t)node;
             n = tree->child[node];
             if (n >= NODE_COUNT || length == TOP_BITS) break;
-            if (node < lowest) lowest = node;
+            tree->watched[node] = 1;
         }
         e->length = (uint16_t)length;
     }
-    top->lowest = lowest;
-    tree->moved = 0;
+    tree->watchedChanged = 0;
 }
 
 // Walks from the root to a leaf, the first levels by one table lookup, the
 // rest one bit per level, noting the path for the update that follows.
 static inline int DecodeSymbol(struct HuffTree* tree, struct TopTable* top, struct BitReader* br, FILE* in,
                                uint16_t* path) {
-    if (tree->moved >= top->lowest) BuildTopTable(top, tree);
+    if (tree->watchedChanged) BuildTopTable(top, tree);
     if (br->count <= 8) Refill(br, in, 8);  // at least 9 bits to look at
     const struct TopEntry* e = &top->entry[br->buffer >> (32 - TOP_BITS)];
     int depth = e->length;
@@ -234,7 +235,27 @@ static inline void CopyMatch(uint8_t* ring, uint32_t r, uint32_t d, uint32_t n, 
     uint32_t p = (r - d - 1) & RING_MASK;
     uint8_t* room = BlockRoom(n);
     if (room != NULL && p + n <= RING_SIZE && r + n <= RING_SIZE) {  // the common case, in one pass
-        for (uint32_t i = 0; i < n; i++) room[i] = ring[r + i] = ring[p + i];
+        if (n >= 8 && d >= 7 && d <= RING_SIZE - 9) {
+            // Source and destination at least 8 apart either way round the
+            // ring: eight bytes at a time give what a byte-by-byte forward
+            // copy gives, and so does copying the last eight again (their
+            // sources are not written by this copy, or hold their final
+            // bytes already).
+            uint64_t chunk;
+            uint32_t i = 0;
+            for (; i + 8 <= n; i += 8) {
+                memcpy(&chunk, ring + p + i, 8);
+                memcpy(ring + r + i, &chunk, 8);
+                memcpy(room + i, &chunk, 8);
+            }
+            if (i < n) {
+                memcpy(&chunk, ring + p + n - 8, 8);
+                memcpy(ring + r + n - 8, &chunk, 8);
+                memcpy(room + n - 8, &chunk, 8);
+            }
+        } else {
+            for (uint32_t i = 0; i < n; i++) room[i] = ring[r + i] = ring[p + i];
+        }
         WroteBlockBytes(n);
         return;
     }

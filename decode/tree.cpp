@@ -33,7 +33,8 @@ void InitTree(struct HuffTree* tree) {
     }
     tree->weight[NODE_COUNT] = 0xFFFF;
     tree->parent[ROOT] = 0;
-    tree->moved = ROOT;
+    memset(tree->watched, 0, sizeof tree->watched);
+    tree->watchedChanged = 1;
 }
 
 void RebuildTree(struct HuffTree* tree) {
@@ -66,7 +67,7 @@ void RebuildTree(struct HuffTree* tree) {
     }
     for (int i = 0; i < NODE_COUNT; i++) AdoptChildren(tree, (unsigned)i);
     tree->parent[ROOT] = 0;
-    tree->moved = ROOT;
+    tree->watchedChanged = 1;
 }
 
 void ClimbTree(struct HuffTree* tree, unsigned c) {

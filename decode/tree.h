@@ -31,8 +31,10 @@ struct HuffTree {
     uint16_t weight[NODE_COUNT + 1];            // node weights, ascending by index; [567] = 0xFFFF
     uint16_t child[NODE_COUNT];                 // internal: index of the 0-child (1-child is +1); leaf: 567 + symbol
     uint16_t parent[NODE_COUNT + SYMBOL_COUNT]; // [n < 567]: parent of node n; [567 + s]: node holding symbol s
-    uint16_t moved;  // highest node whose child value changed since a reader cleared this (ROOT after
-                     // InitTree and RebuildTree); lets a reader keep a copy of the tree's top levels
+    uint8_t watched[NODE_COUNT];  // 1 for nodes whose child value a reader keeps a copy of (0 after InitTree)
+    uint8_t watchedChanged;       // 1 once the child value of a watched node changed since a reader cleared
+                                  // this (set by InitTree and RebuildTree): lets a reader keep a copy of
+                                  // the tree's top levels
 };
 
 void InitTree(struct HuffTree* tree);
@@ -63,7 +65,7 @@ static inline unsigned ExchangeNode(struct HuffTree* tree, unsigned c, unsigned 
     child[l] = (uint16_t)i;
     AdoptChildren(tree, l);
     AdoptChildren(tree, c);
-    if (l > tree->moved) tree->moved = (uint16_t)l;
+    tree->watchedChanged |= (uint8_t)(tree->watched[c] | tree->watched[l]);
     return l;
 }
 
