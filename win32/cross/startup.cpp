@@ -1,8 +1,9 @@
-// The stub's process entry, in place of the C runtime's start-up code: the
-// stub needs none of what that code prepares (no constructors, no TLS, no
-// command-line arguments array, no pseudo-relocations, no atexit list), and
-// it costs several KB of the file. msvcrt.dll, whose file functions the
-// stub calls, sets itself up when it is loaded, as every DLL does.
+// The process entry of the stub and of the sample screen saver, in place of
+// the C runtime's start-up code: neither needs what that code prepares (no
+// constructors, no TLS, no command-line arguments array, no
+// pseudo-relocations, no atexit list), and it costs several KB of the file.
+// msvcrt.dll, whose functions they call, sets itself up when it is loaded,
+// as every DLL does.
 //
 // The entry gives WinMain what the runtime's code would: the module handle,
 // the command line after the program's name, and the show command from the
@@ -21,7 +22,7 @@ static LPSTR CommandTail(LPSTR line) {
     return line;
 }
 
-extern "C" void StubStartup(void) {
+extern "C" void ProcessStartup(void) {
     STARTUPINFOA startup;
     startup.cb = sizeof startup;
     GetStartupInfoA(&startup);
