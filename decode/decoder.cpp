@@ -109,7 +109,8 @@ struct TopTable {
 };
 
 struct DecodeState {
-    uint8_t ring[RING_SIZE];      // the last 4096 output bytes (blanks and zeros at stream start)
+    uint8_t ring[RING_SIZE + 8];  // the last 4096 output bytes (blanks and zeros at stream start),
+                                  // and eight spare bytes for CopyMatch
     struct HuffTree tree;         // adaptive code of literals and match lengths
     struct TopTable top;          // the tree's first levels, while tree.watchedChanged stays 0
     struct BitReader bits;        // input position of the stream
@@ -230,28 +231,46 @@ static inline unsigned DecodeDistance(struct BitReader* br, FILE* in) {
 // Copies `n` bytes from distance code `d` into the ring at `r` and gives them
 // to the output. The copy runs forward, so a source that overlaps the bytes
 // being produced repeats them (a pattern; a run when d = 0).
+// Read at FIRST_BYTES_MASK + 8 - n: eight bytes of which the first n are
+// 0xFF, in memory order, whatever the byte order of the machine.
+static const uint8_t FIRST_BYTES_MASK[16] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
 static inline void CopyMatch(uint8_t* ring, uint32_t r, uint32_t d, uint32_t n, FILE* out,
                              uint32_t originalSize) {
     uint32_t p = (r - d - 1) & RING_MASK;
     uint8_t* room = BlockRoom(n);
     if (room != NULL && p + n <= RING_SIZE && r + n <= RING_SIZE) {  // the common case, in one pass
-        if (n >= 8 && d >= 7 && d <= RING_SIZE - 9) {
-            // Source and destination at least 8 apart either way round the
-            // ring: eight bytes at a time give what a byte-by-byte forward
-            // copy gives, and so does copying the last eight again (their
-            // sources are not written by this copy, or hold their final
-            // bytes already).
+        if (d >= 7 && d <= RING_SIZE - 8) {
+            // The source starts at least 8 bytes before the destination, or
+            // at least 7 after it round the ring: eight bytes at a time then
+            // give what a byte-by-byte forward copy gives, and so does
+            // copying the last eight again (their sources hold their final
+            // bytes already, or are not written by this copy). A shorter
+            // match merges its bytes into the eight at r, keeping the history
+            // after it; the block takes all eight, its bytes past n are
+            // overwritten before they are written out (both arrays have
+            // eight spare bytes at the end for this).
             uint64_t chunk;
-            uint32_t i = 0;
-            for (; i + 8 <= n; i += 8) {
-                memcpy(&chunk, ring + p + i, 8);
-                memcpy(ring + r + i, &chunk, 8);
-                memcpy(room + i, &chunk, 8);
-            }
-            if (i < n) {
-                memcpy(&chunk, ring + p + n - 8, 8);
-                memcpy(ring + r + n - 8, &chunk, 8);
-                memcpy(room + n - 8, &chunk, 8);
+            if (n < 8) {
+                uint64_t keep, mask;
+                memcpy(&chunk, ring + p, 8);
+                memcpy(&keep, ring + r, 8);
+                memcpy(&mask, FIRST_BYTES_MASK + 8 - n, 8);
+                keep = (keep & ~mask) | (chunk & mask);
+                memcpy(ring + r, &keep, 8);
+                memcpy(room, &chunk, 8);
+            } else {
+                uint32_t i = 0;
+                for (; i + 8 <= n; i += 8) {
+                    memcpy(&chunk, ring + p + i, 8);
+                    memcpy(ring + r + i, &chunk, 8);
+                    memcpy(room + i, &chunk, 8);
+                }
+                if (i < n) {
+                    memcpy(&chunk, ring + p + n - 8, 8);
+                    memcpy(ring + r + n - 8, &chunk, 8);
+                    memcpy(room + n - 8, &chunk, 8);
+                }
             }
         } else {
             for (uint32_t i = 0; i < n; i++) room[i] = ring[r + i] = ring[p + i];

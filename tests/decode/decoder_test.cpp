@@ -110,6 +110,36 @@ TEST(Decoder, EveryDistanceCodeCopiesFromItsPlace) {
     EXPECT_EQ(run.status, DECODE_OK);
 }
 
+// Every match length at the distances where a copy overlaps its own output
+// or its source lies just ahead of it round the ring: the output is what a
+// byte-by-byte forward copy gives, wherever the match falls in the ring.
+TEST(Decoder, EveryLengthAtOverlappingAndWrappingDistances) {
+    std::vector<int> distances;
+    for (int d = 0; d <= 16; d++) distances.push_back(d);
+    for (int d = 4078; d < RING_SIZE; d++) distances.push_back(d);
+    distances.push_back(1000);
+    std::vector<uint8_t> expected(4096);
+    for (size_t i = 0; i < expected.size(); i++) expected[i] = uint8_t(i * 13 + i / 199);
+    authoring::ItemWriter w;
+    for (uint8_t b : expected) w.Literal(b);
+    for (int round = 0; round < 3; round++) {
+        for (int d : distances) {
+            for (int length = MIN_MATCH; length <= MAX_MATCH; length++) {
+                w.Match(length, d);
+                for (int k = 0; k < length; k++) expected.push_back(expected[expected.size() - size_t(d) - 1]);
+            }
+            w.Literal(uint8_t(d + round));  // shifts where the next match starts
+            expected.push_back(uint8_t(d + round));
+        }
+    }
+    DecodeRun run;
+    run.in.bytes = w.Finish();
+    run.Run(uint32_t(expected.size()));
+    ASSERT_EQ(run.out.bytes.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); i++) ASSERT_EQ(run.out.bytes[i], expected[i]) << "byte " << i;
+    EXPECT_EQ(run.status, DECODE_OK);
+}
+
 // A match whose source lies before the stream's first blank reads ring
 // positions 4066..4095 before they are written.
 TEST(Decoder, CopyFromUnwrittenRingPositions) {
