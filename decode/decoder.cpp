@@ -228,13 +228,13 @@ static inline unsigned DecodeDistance(struct BitReader* br, FILE* in) {
     return high * 64 + (w & 63);
 }
 
-// Copies `n` bytes from distance code `d` into the ring at `r` and gives them
-// to the output. The copy runs forward, so a source that overlaps the bytes
-// being produced repeats them (a pattern; a run when d = 0).
 // Read at FIRST_BYTES_MASK + 8 - n: eight bytes of which the first n are
 // 0xFF, in memory order, whatever the byte order of the machine.
 static const uint8_t FIRST_BYTES_MASK[16] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
+// Copies `n` bytes from distance code `d` into the ring at `r` and gives them
+// to the output. The copy runs forward, so a source that overlaps the bytes
+// being produced repeats them (a pattern; a run when d = 0).
 static inline void CopyMatch(uint8_t* ring, uint32_t r, uint32_t d, uint32_t n, FILE* out,
                              uint32_t originalSize) {
     uint32_t p = (r - d - 1) & RING_MASK;
