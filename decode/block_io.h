@@ -13,6 +13,7 @@
 #define DECODE_BLOCK_IO_H
 
 #include "decode/decode.h"
+#include "platform/streams.h"
 
 #include <stdint.h>
 #include <stdio.h>
@@ -43,7 +44,7 @@ static inline int TakeBlockByte(FILE* stream, uint32_t remaining) {
     struct ReadBlock* rb = &g_readBlock;
     if (rb->available < 1) {
         uint32_t want = remaining < (uint32_t)BLOCK_SIZE ? remaining : (uint32_t)BLOCK_SIZE;
-        rb->available = (int32_t)fread(rb->block, 1, want, stream);
+        rb->available = (int32_t)StreamRead(rb->block, 1, want, stream);
         rb->index = 0;
         if (rb->available < 1) return -1;
     }
@@ -54,7 +55,7 @@ static inline int TakeBlockByte(FILE* stream, uint32_t remaining) {
 // Writes the filled block and starts the next.
 static inline void FlushBlock(FILE* stream) {
     struct WriteBlock* wb = &g_writeBlock;
-    size_t stored = fwrite(wb->block, 1, wb->buffered, stream);
+    size_t stored = StreamWrite(wb->block, 1, wb->buffered, stream);
     if (stored != wb->buffered) wb->failed = 1;
     wb->written += wb->buffered;
     wb->buffered = 0;

@@ -59,6 +59,30 @@ int WriteFailed(void);
 uint32_t DecodeStream(FILE* in, FILE* out, uint32_t originalSize, uint32_t storedSize, int mode);
 enum DecodeStatus LastDecodeStatus(void);
 
+// How far a stream that needs bits beyond its stored size is expanded. Such
+// a stream is damaged (an encoder never needs them), but what it gives with
+// zero bits in their place is defined.
+enum DecodeEnd {
+    DECODE_TO_ORIGINAL_SIZE,  // on with zero bits up to the original size, as the installer does
+    DECODE_STOP_WHEN_SHORT    // stop after the first item that used such a bit: a bomb that
+                              // declares gigabytes for a few stored bytes ends at once
+};
+
+// Resets both block layers, then expands one stream as DecodeStream does,
+// ending as `end` says: one call per stream for the decode driver and the
+// tools.
+uint32_t ExpandStream(FILE* in, FILE* out, uint32_t originalSize, uint32_t storedSize, enum DecodeEnd end);
+
+// Of the last stream: how many bytes beyond those its input delivered it
+// needed (their bits were zeros); 0 unless it ended with DECODE_SHORT_INPUT.
+uint32_t LastDecodeShortfall(void);
+
+// The most bytes a stream of `storedSize` bytes can give without needing
+// bits beyond them: every item costs at least one bit per three bytes it
+// gives (a match of 30 bytes at least ten bits: one for its code, nine for
+// its distance; a literal at least one). Saturates at 0xFFFFFFFF.
+uint32_t MaxExpandedSize(uint32_t storedSize);
+
 // Opens the running module's file again, seeks to `fileOffset`, creates
 // `destination` and expands the entry into it. Returns 1 when the file was
 // written whole, 0 otherwise (name not had, open or create failed, short write).

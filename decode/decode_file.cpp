@@ -11,6 +11,7 @@
 // C headers only: this is part of the stub.
 #include "decode/block_io.h"
 #include "decode/decode.h"
+#include "platform/streams.h"
 #include "platform/win32.h"
 
 #include <stdio.h>
@@ -20,10 +21,10 @@ static FILE* OpenEntry(HINSTANCE module, uint32_t fileOffset) {
     char path[MAX_PATH];
     DWORD length = GetModuleFileNameA(module, path, sizeof path);
     if (length == 0 || length >= sizeof path) return NULL;  // none, or cut short
-    FILE* in = fopen(path, "rb");
+    FILE* in = StreamOpen(path, "rb");
     if (in == NULL) return NULL;
-    if (fileOffset > 0x7FFFFFFFu || fseek(in, (long)fileOffset, SEEK_SET) != 0) {
-        fclose(in);
+    if (fileOffset > 0x7FFFFFFFu || StreamSeek(in, (long)fileOffset, SEEK_SET) != 0) {
+        StreamClose(in);
         return NULL;
     }
     return in;
@@ -31,24 +32,21 @@ static FILE* OpenEntry(HINSTANCE module, uint32_t fileOffset) {
 
 int DecodeFile(HINSTANCE module, uint32_t fileOffset, uint32_t originalSize, uint32_t storedSize,
                const char* destination) {
-    ReadPtr(NULL, 0, 0);
-    WritePtr(NULL, 0, 0, 0);
-
     FILE* in = OpenEntry(module, fileOffset);
     if (in == NULL) {
         SetDecodeStatus(DECODE_CANNOT_OPEN);
         return 0;
     }
-    FILE* out = fopen(destination, "wb");
+    FILE* out = StreamOpen(destination, "wb");
     if (out == NULL) {
-        fclose(in);
+        StreamClose(in);
         SetDecodeStatus(DECODE_CANNOT_OPEN);
         return 0;
     }
-    DecodeStream(in, out, originalSize, storedSize, STREAM_MODE);
+    ExpandStream(in, out, originalSize, storedSize, DECODE_TO_ORIGINAL_SIZE);
     // A full disk may only show when the stream's own buffer is written out.
-    int closed = fclose(out) == 0;
-    fclose(in);
+    int closed = StreamClose(out) == 0;
+    StreamClose(in);
     if (WriteFailed() || !closed) {
         SetDecodeStatus(DECODE_WRITE_FAILED);
         return 0;

@@ -309,11 +309,19 @@ static void StartStream(struct DecodeState* st, uint32_t originalSize, uint32_t 
     st->r = RING_START;
 }
 
-// The mode word marks the calls of ReadPtr and WritePtr as ordinary ones; the
-// byte paths used here are the same code without the reset form, so it plays
-// no part in them.
-uint32_t DecodeStream(FILE* in, FILE* out, uint32_t originalSize, uint32_t storedSize, int mode) {
-    (void)mode;
+// Bytes whose bits were used although the input did not deliver them.
+static uint32_t Shortfall(const struct BitReader* br) {
+    uint64_t used = br->taken * 8 - br->count;
+    if (br->firstMissing == NO_MISSING || br->firstMissing * 8 >= used) return 0;
+    uint64_t bytes = (used - br->firstMissing * 8 + 7) / 8;
+    return bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)bytes;
+}
+
+// The decoding loop of DecodeStream and ExpandStream. With stopWhenShort, it
+// ends after the first item that used a stand-in bit; the check costs one
+// comparison per item until input first runs out.
+static inline uint32_t DecodeItems(FILE* in, FILE* out, uint32_t originalSize, uint32_t storedSize,
+                                   int stopWhenShort) {
     struct DecodeState* st = &g_decode;
     StartStream(st, originalSize, storedSize);
     if (originalSize == 0) return 0;
@@ -331,6 +339,7 @@ uint32_t DecodeStream(FILE* in, FILE* out, uint32_t originalSize, uint32_t store
     uint16_t path[SYMBOL_COUNT];  // the nodes of the last symbol's code, root's child first
 
     while (count < originalSize && !g_writeBlock.failed) {
+        if (stopWhenShort && bits.firstMissing != NO_MISSING && UsedMissingBits(&bits)) break;
         int symbol = DecodeSymbol(tree, top, &bits, in, path);
         if (symbol < 256) {
             ring[r] = (uint8_t)symbol;
@@ -361,6 +370,29 @@ uint32_t DecodeStream(FILE* in, FILE* out, uint32_t originalSize, uint32_t store
     st->outputCount = count;
     st->status = status;
     return count;
+}
+
+// The mode word marks the calls of ReadPtr and WritePtr as ordinary ones; the
+// byte paths used here are the same code without the reset form, so it plays
+// no part in them.
+uint32_t DecodeStream(FILE* in, FILE* out, uint32_t originalSize, uint32_t storedSize, int mode) {
+    (void)mode;
+    return DecodeItems(in, out, originalSize, storedSize, 0);
+}
+
+uint32_t ExpandStream(FILE* in, FILE* out, uint32_t originalSize, uint32_t storedSize, enum DecodeEnd end) {
+    ReadPtr(NULL, 0, 0);
+    WritePtr(NULL, 0, 0, 0);
+    return DecodeItems(in, out, originalSize, storedSize, end == DECODE_STOP_WHEN_SHORT);
+}
+
+uint32_t LastDecodeShortfall(void) {
+    return g_decode.status == DECODE_SHORT_INPUT ? Shortfall(&g_decode.bits) : 0;
+}
+
+uint32_t MaxExpandedSize(uint32_t storedSize) {
+    uint64_t most = (uint64_t)storedSize * 8 * MAX_MATCH / 10;
+    return most > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)most;
 }
 
 enum DecodeStatus LastDecodeStatus(void) {

@@ -41,8 +41,8 @@
 //   SystemParametersInfoA <action> <param> <NULL|pointer> <flags>
 //   WinExec <command line> <show>
 //   _lcreat <path>   CreateDirectoryA <path>   DeleteFileA <path>
-//   MoveFileExA <from> <to>   fopen <path> <mode>   (Windows paths; fopen only
-//        when it creates: mode "w" or "a")
+//   MoveFileExA <from> <to>   fopen <path> <mode>   (Windows paths; fopen is
+//        StreamOpen when it creates: mode "w" or "a")
 // Texts are written as given, bytes unchanged (they may hold blanks).
 #ifndef PLATFORM_HOST_HOSTWIN_H
 #define PLATFORM_HOST_HOSTWIN_H
@@ -206,9 +206,9 @@ std::vector<std::string> EventsOf(const std::vector<std::string>& firstWords);
 // --- Fault switches, counted from the last Reset(); 0 = off -------------------
 struct Faults {
     // Files and streams count when they go through the layer: _lcreat and
-    // _lwrite on any path, fopen and fwrite on a Windows path ("C:\...").
-    int failCreate = 0;         // the Nth file creation (_lcreat, fopen for writing) fails
-    int shortWrite = 0;         // the Nth write (_lwrite, fwrite) stores one byte fewer than asked
+    // _lwrite on any path, StreamOpen and StreamWrite on a Windows path ("C:\...").
+    int failCreate = 0;         // the Nth file creation (_lcreat, StreamOpen for writing) fails
+    int shortWrite = 0;         // the Nth write (_lwrite, StreamWrite) stores one byte fewer than asked
     bool failRegisterClass = false;
     bool failCreateWindow = false;      // CreateWindowExA fails before any message
     bool noDestroyOnRefusal = false;    // a refused WM_CREATE gets WM_NCDESTROY only (as Wine 8 does)
@@ -226,7 +226,7 @@ struct Counters {
     int writes = 0;       // writes attempted
     int opens = 0;        // successful _lopen
     int openHandles = 0;  // handles from _lopen/_lcreat not yet closed
-    int openStreams = 0;  // FILE streams from fopen not yet closed (through the layer)
+    int openStreams = 0;  // FILE streams from StreamOpen not yet closed (through the layer)
 };
 const Counters& Count();
 

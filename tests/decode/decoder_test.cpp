@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -235,6 +236,53 @@ TEST(Decoder, StoredSizeDecidesShortInput) {
             EXPECT_EQ(run.out.bytes, text);
         }
     }
+}
+
+// A cut stream that declares far more than it can give: decoding to the
+// original size fills it with what zero bits give; stopping when short ends
+// within the most the stored bytes can give and the one item that ran out,
+// with the same first bytes.
+TEST(Decoder, StopWhenShortEndsACutStreamAtOnce) {
+    std::vector<uint8_t> text(5000);
+    for (size_t i = 0; i < text.size(); i++) text[i] = uint8_t(i * 7 % 251 ^ (i / 300));
+    std::vector<uint8_t> stream = authoring::EncodeStream(text.data(), text.size());
+    const DecodeEnd stop = DECODE_STOP_WHEN_SHORT, full = DECODE_TO_ORIGINAL_SIZE;
+    struct Case {
+        uint32_t stored, original;
+    };
+    const Case cases[] = {{0, 100000}, {1, 100000}, {200, 4000000}, {uint32_t(stream.size() - 1), 5000},
+                          {uint32_t(stream.size()), 5000}};
+    for (const Case& c : cases) {
+        DecodeRun stopped, whole;
+        stopped.in.bytes = whole.in.bytes = stream;
+        stopped.end = &stop;
+        whole.end = &full;
+        stopped.Run(c.original, c.stored);
+        whole.Run(c.original, c.stored);
+        bool sound = c.stored == stream.size();
+        SCOPED_TRACE("stored " + std::to_string(c.stored));
+        EXPECT_EQ(whole.returned, c.original);
+        EXPECT_EQ(stopped.status, sound ? DECODE_OK : DECODE_SHORT_INPUT);
+        EXPECT_EQ(whole.status, stopped.status);
+        EXPECT_LE(stopped.returned, sound ? c.original : MaxExpandedSize(c.stored) + MAX_MATCH);
+        EXPECT_EQ(stopped.out.bytes.size(), std::min<size_t>(stopped.returned, BLOCK_SIZE * stopped.out.calls.size()));
+        EXPECT_TRUE(std::equal(stopped.out.bytes.begin(), stopped.out.bytes.end(), whole.out.bytes.begin()));
+        EXPECT_EQ(stopped.shortfall == 0, sound);
+        EXPECT_GE(whole.shortfall, stopped.shortfall);
+    }
+}
+
+// The bound on what a stream can give holds for the stream that gives the
+// most per stored byte: one long run.
+TEST(Decoder, NoStreamExpandsBeyondTheBound) {
+    for (size_t size : {size_t(31), size_t(4096), size_t(1) << 20}) {
+        std::vector<uint8_t> run(size, 'x');
+        std::vector<uint8_t> stream = authoring::EncodeStream(run.data(), run.size());
+        EXPECT_LE(size, MaxExpandedSize(uint32_t(stream.size()))) << size;
+    }
+    EXPECT_EQ(MaxExpandedSize(0), 0u);
+    EXPECT_EQ(MaxExpandedSize(10), 240u);
+    EXPECT_EQ(MaxExpandedSize(0xFFFFFFFFu), 0xFFFFFFFFu);
 }
 
 // The first problem is kept; a failed write overrides it.

@@ -68,20 +68,28 @@ inline FILE* OpenWriter(StreamLog* log) {
 }
 
 // One DecodeStream call through recording streams, both block layers reset
-// first as DecodeFile does. `in.bytes` is the stored data; fill `in` and `out`
-// settings before Run().
+// first as DecodeFile does (or one ExpandStream call, when `end` says where
+// to stop). `in.bytes` is the stored data; fill `in` and `out` settings
+// before Run().
 struct DecodeRun {
     StreamLog in, out;
     uint32_t returned = 0;
     DecodeStatus status = DECODE_OK;
+    uint32_t shortfall = 0;
+    const DecodeEnd* end = nullptr;
 
     void Run(uint32_t originalSize, uint32_t storedSize) {
         FILE* reader = OpenReader(&in);
         FILE* writer = OpenWriter(&out);
-        ReadPtr(nullptr, 0, 0);
-        WritePtr(nullptr, 0, 0, 0);
-        returned = DecodeStream(reader, writer, originalSize, storedSize, STREAM_MODE);
+        if (end) {
+            returned = ExpandStream(reader, writer, originalSize, storedSize, *end);
+        } else {
+            ReadPtr(nullptr, 0, 0);
+            WritePtr(nullptr, 0, 0, 0);
+            returned = DecodeStream(reader, writer, originalSize, storedSize, STREAM_MODE);
+        }
         status = LastDecodeStatus();
+        shortfall = LastDecodeShortfall();
         fclose(writer);
         CloseReader(reader);
     }

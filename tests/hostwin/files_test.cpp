@@ -3,6 +3,7 @@
 // fault switches for both the handle calls and the wrapped C streams, and
 // handles the layer did not give refused.
 #include "scratch.h"
+#include "platform/streams.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -59,7 +60,7 @@ TEST_F(Paths, RootWithTrailingSlashStillHoldsDotDot) {
 TEST_F(Paths, NothingOutsideTheDriveCanBeOpened) {
     Put(dir() + "/outside.txt", "secret");
     EXPECT_EQ(_lopen("C:\\..\\outside.txt", OF_READ), HFILE_ERROR);
-    EXPECT_EQ(fopen("C:\\..\\outside.txt", "rb"), nullptr);
+    EXPECT_EQ(StreamOpen("C:\\..\\outside.txt", "rb"), nullptr);
     HFILE h = _lcreat("C:\\..\\outside.txt", 0);  // lands inside the drive instead
     ASSERT_NE(h, HFILE_ERROR);
     _lclose(h);
@@ -70,7 +71,7 @@ TEST_F(Paths, NothingOutsideTheDriveCanBeOpened) {
 TEST_F(Paths, FoldersAreNoFiles) {
     std::filesystem::create_directories(root() + "/Dir");
     EXPECT_EQ(_lopen("C:\\DIR", OF_READ), HFILE_ERROR);
-    EXPECT_EQ(fopen("C:\\DIR", "rb"), nullptr);
+    EXPECT_EQ(StreamOpen("C:\\DIR", "rb"), nullptr);
     EXPECT_EQ(GetFileAttributesA("C:\\dir"), (DWORD)FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_TRUE(CreateDirectoryA("C:\\Dir\\New", nullptr));
     EXPECT_FALSE(CreateDirectoryA("C:\\DIR\\NEW", nullptr));  // exists already
@@ -93,10 +94,10 @@ static const Writer kWriters[] = {
      [](const char* p) { return (g_handle = _lcreat(p, 0)) != HFILE_ERROR; },
      [](const char* b, unsigned n) { return (unsigned)_lwrite(g_handle, b, n); },
      [] { _lclose(g_handle); }},
-    {"fopen/fwrite",
-     [](const char* p) { return (g_stream = fopen(p, "wb")) != nullptr; },
-     [](const char* b, unsigned n) { return (unsigned)fwrite(b, 1, n, g_stream); },
-     [] { fclose(g_stream); }},
+    {"StreamOpen/StreamWrite",
+     [](const char* p) { return (g_stream = StreamOpen(p, "wb")) != nullptr; },
+     [](const char* b, unsigned n) { return (unsigned)StreamWrite(b, 1, n, g_stream); },
+     [] { StreamClose(g_stream); }},
 };
 
 TEST_F(Faults_, NthCreateFailsWhicheverCallCreates) {
@@ -135,10 +136,10 @@ TEST_F(Faults_, NthWriteStoresOneByteLess) {
 
 TEST_F(Faults_, ShortFwriteCountsWholeItems) {
     FaultSwitches().shortWrite = 1;
-    FILE* f = fopen("C:\\items.bin", "wb");
+    FILE* f = StreamOpen("C:\\items.bin", "wb");
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(fwrite("abcdefghijkl", 4, 3, f), 2u);  // 11 bytes stored
-    fclose(f);
+    EXPECT_EQ(StreamWrite("abcdefghijkl", 4, 3, f), 2u);  // 11 bytes stored
+    StreamClose(f);
     EXPECT_EQ(Get(root() + "/items.bin").size(), 11u);
 }
 
@@ -146,11 +147,11 @@ TEST_F(Faults_, HostStreamsAreLeftAlone) {
     FaultSwitches().shortWrite = 1;
     FaultSwitches().failCreate = 1;
     std::string path = dir() + "/host.bin";
-    FILE* f = fopen(path.c_str(), "wb");
+    FILE* f = StreamOpen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(Count().openStreams, 0);
-    EXPECT_EQ(fwrite("abc", 1, 3, f), 3u);
-    fclose(f);
+    EXPECT_EQ(StreamWrite("abc", 1, 3, f), 3u);
+    StreamClose(f);
     EXPECT_EQ(Get(path), "abc");
     EXPECT_EQ(Count().creates, 0);
     EXPECT_EQ(Count().writes, 0);
@@ -158,20 +159,20 @@ TEST_F(Faults_, HostStreamsAreLeftAlone) {
 
 TEST_F(Faults_, StreamsOnWindowsPathsAreMappedCountedAndRecorded) {
     Put(root() + "/Win/Setup.EXE", "MZ");
-    FILE* in = fopen("C:\\WIN\\SETUP.exe", "rb");
+    FILE* in = StreamOpen("C:\\WIN\\SETUP.exe", "rb");
     ASSERT_NE(in, nullptr);
-    FILE* out = fopen("C:\\win\\new.dat", "wb");
+    FILE* out = StreamOpen("C:\\win\\new.dat", "wb");
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(Count().openStreams, 2);
     char two[2];
-    EXPECT_EQ(fread(two, 1, 2, in), 2u);
-    fclose(in);
-    fclose(out);
+    EXPECT_EQ(StreamRead(two, 1, 2, in), 2u);
+    StreamClose(in);
+    StreamClose(out);
     EXPECT_EQ(Count().openStreams, 0);
     EXPECT_EQ(Count().creates, 1);  // reading creates nothing
     EXPECT_TRUE(Exists(root() + "/Win/new.dat"));
     EXPECT_EQ(EventsOf({"fopen"}), std::vector<std::string>{"fopen C:\\win\\new.dat wb"});
-    EXPECT_EQ(fopen("Q:\\x", "rb"), nullptr);
+    EXPECT_EQ(StreamOpen("Q:\\x", "rb"), nullptr);
 }
 
 TEST_F(Faults_, HandlesTheLayerDidNotGiveAreRefused) {
