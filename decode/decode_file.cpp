@@ -11,6 +11,7 @@
 // C headers only: this is part of the stub.
 #include "decode/block_io.h"
 #include "decode/decode.h"
+#include "package/package.h"
 #include "platform/streams.h"
 #include "platform/win32.h"
 
@@ -18,9 +19,8 @@
 
 // The running module's file, opened for reading at `fileOffset`, or NULL.
 static FILE* OpenEntry(HINSTANCE module, uint32_t fileOffset) {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(module, path, sizeof path);
-    if (length == 0 || length >= sizeof path) return NULL;  // none, or cut short
+    char path[PATH_SIZE];
+    if (!GetOwnPath(module, path)) return NULL;  // none, or cut short
     FILE* in = StreamOpen(path, "rb");
     if (in == NULL) return NULL;
     if (fileOffset > 0x7FFFFFFFu || StreamSeek(in, (long)fileOffset, SEEK_SET) != 0) {

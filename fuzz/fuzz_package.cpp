@@ -10,7 +10,7 @@
 // The input is written to one file per process (in /dev/shm when it can be,
 // else $TMPDIR or /tmp), removed at exit.
 #include "package/package.h"
-#include "platform/host/hostwin.h"
+#include "platform/hostwin/hostwin.h"
 
 #include <cstdio>
 #include <cstdlib>

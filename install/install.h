@@ -11,6 +11,8 @@
 #ifndef INSTALL_INSTALL_H
 #define INSTALL_INSTALL_H
 
+#include "install/text.h"
+#include "package/package.h"
 #include "platform/win32.h"
 
 #include <stdarg.h>
@@ -18,7 +20,6 @@
 #include <stdint.h>
 
 enum {
-    THOUSANDS_SIZE = 36,   // text of a 32-bit count: 13 characters, reserved with room
     CAPTION_SIZE = 256,    // a caption holds the title (32) and a few words
     MESSAGE_SIZE = 1024,   // the longest message holds an 801-character path and its sentence
     COPY_BUFFER_SIZE = 2048
@@ -34,20 +35,13 @@ static const uint32_t FREE_SPACE_UNKNOWN = 0xFFFFFFFFu;
 
 // --- Texts and messages ------------------------------------------------------
 
-// Copies `format` into `out` (size bytes), each "%s" replaced by the next
-// argument (a null argument counts as empty). Returns 1 when the whole text
-// fit, 0 when it was cut; `out` is NUL-ended whenever size > 0.
-int FormatTextV(char* out, size_t size, const char* format, va_list args);
-int FormatText(char* out, size_t size, const char* format, ...);
-
 // Every message box of the installer: formats `format` with the arguments and
 // shows it with no owner window. Returns the answer.
 int ShowMessage(const char* caption, UINT style, const char* format, ...);
 
-// The installer's own path and the Windows directory, each into a buffer of
-// PATH_SIZE. 1 on success; 0 with an empty text when the system gives nothing
-// or a text that would not fit.
-int GetOwnPath(HINSTANCE module, char* out);
+// The Windows directory into a buffer of PATH_SIZE (the installer's own path:
+// GetOwnPath). 1 on success; 0 with an empty text when the system gives
+// nothing or a text that would not fit.
 int GetWindowsDir(char* out);
 
 // --- Pre-install checks (1 = go on, 0 = stop) --------------------------------
@@ -64,14 +58,6 @@ int CheckDiskSpace(HINSTANCE module);
 // FREE_SPACE_UNKNOWN when not to be had or beyond 32 bits.
 uint32_t QueryFreeKilobytes(const char* directory);
 
-// `value` in decimal with ',' between groups of three digits, into `out`
-// (size bytes, THOUSANDS_SIZE is plenty). Returns out.
-char* FormatThousands(uint32_t value, char* out, size_t size);
-
-// The engine of both number texts: `value` in decimal, '0'-padded to at
-// least minDigits (1..10) digits, `separator` (none when 0) between groups of
-// three; cut to what fits `size` with its NUL. Returns out.
-char* FormatDecimal(uint32_t value, int minDigits, char separator, char* out, size_t size);
 
 // --- Dialogs -------------------------------------------------------------------
 

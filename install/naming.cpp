@@ -1,7 +1,7 @@
 // Naming rules shared by the stub and the host tools (see naming.h). The
 // paths are composed with the installer's bounded "%s" formatter.
 #include "install/naming.h"
-#include "install/install.h"
+#include "install/text.h"
 
 #include <stdarg.h>
 #include <string.h>

@@ -16,10 +16,10 @@
 #ifndef INSTALL_NAMING_H
 #define INSTALL_NAMING_H
 
+#include "package/package.h"
+
 #include <stddef.h>
 #include <stdint.h>
-
-enum { PATH_SIZE = 260 };  // characters reserved for every path, with its NUL
 
 #define DATA_FOLDER_1 "TORVANEL"
 #define DATA_FOLDER_2 "KAVRELIN"

@@ -3,7 +3,7 @@
 // digits counted from the right (1234567 -> "1,234,567"; 13 -> "0013"). The
 // value is unsigned, so every count up to 4,294,967,295 reads as it is. Never
 // writes past the caller's buffer: a buffer too small gets the leading part.
-#include "install/install.h"
+#include "install/text.h"
 
 char* FormatDecimal(uint32_t value, int minDigits, char separator, char* out, size_t size) {
     char digits[10];  // least significant first; minDigits is at most 10

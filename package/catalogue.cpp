@@ -24,14 +24,6 @@ static int ReadCatalogueHeader(HFILE package, uint16_t* firstNumber) {
     return 1;
 }
 
-void ReadTitle(char* title) {
-    HFILE package = LocatePackage();
-    if (package == HFILE_ERROR) return;
-    uint8_t raw[CAT_TITLE_SIZE];
-    if (ReadRecord(package, raw, sizeof raw)) memcpy(title, raw, sizeof raw);  // the 33rd byte stays
-    _lclose(package);
-}
-
 // What an entry occupies once installed: its original size, or its stored
 // size when it is stored as is.
 static uint32_t InstalledSize(const CatalogueEntry* entry) {

@@ -12,8 +12,6 @@
 
 #include <string.h>
 
-enum { MODULE_NAME_SIZE = 256 };
-
 // 1 when the extension's characters could leave the data folder or make a
 // name the file system would read as something else.
 static int UnsafeExtension(const char* extension) {
@@ -97,11 +95,4 @@ PackageStatus CheckPackageIn(const char* path, uint32_t* entryCount, uint32_t* f
     if (status == PACKAGE_OK && entryCount) *entryCount = check.entryCount;
     if (status == PACKAGE_OK && fileSize) *fileSize = check.fileSize;
     return status;
-}
-
-PackageStatus CheckPackage(void) {
-    char path[MODULE_NAME_SIZE];
-    DWORD length = GetModuleFileNameA(0, path, MODULE_NAME_SIZE);
-    if (length == 0 || length >= MODULE_NAME_SIZE) return PACKAGE_CANNOT_OPEN;
-    return CheckPackageIn(path, 0, 0);
 }

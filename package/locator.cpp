@@ -15,7 +15,6 @@
 
 #include <string.h>
 
-enum { MODULE_NAME_SIZE = 256 };      // the stub's buffer for its own path
 static const uint32_t MAX_POSITION = 0x7FFFFFFFu;  // the last position _llseek reaches
 static const uint32_t OFFSET_MASK = 0x7FFFFFFFu;   // low 31 bits of a directory entry's offset
 
@@ -149,11 +148,4 @@ HFILE LocatePackageResource(const char* path, PackageStatus* why, struct Package
 
 HFILE LocatePackageIn(const char* path, PackageStatus* why) {
     return LocatePackageResource(path, why, 0);
-}
-
-HFILE LocatePackage(void) {
-    char path[MODULE_NAME_SIZE];
-    DWORD length = GetModuleFileNameA(0, path, MODULE_NAME_SIZE);
-    if (length == 0 || length >= MODULE_NAME_SIZE) return HFILE_ERROR;  // none, or cut short
-    return LocatePackageIn(path, 0);
 }

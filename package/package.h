@@ -20,6 +20,14 @@
 
 #include <stdint.h>
 
+enum { PATH_SIZE = 260 };  // characters reserved for every path, with its NUL
+
+// The running installer's own path (module handle NULL: the executable) into
+// a buffer of PATH_SIZE. 1 on success; 0 with an empty text when the system
+// gives nothing or a name that does not fit (older systems report that by
+// filling the whole buffer, without a NUL).
+int GetOwnPath(HINSTANCE module, char* out);
+
 enum PackageStatus {
     PACKAGE_OK = 0,
     PACKAGE_CANNOT_OPEN,       // the installer's file cannot be opened (or its name not had)

@@ -2,7 +2,7 @@
 // destinations in a temporary folder, and every way it can fail.
 #include "tests/support/sample_data.h"
 #include "decode/decode.h"
-#include "platform/host/hostwin.h"
+#include "platform/hostwin/hostwin.h"
 #include "tools/authoring/encoder.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // command and ends (the install dialog's shape), dialogs ended by scripted
 // user actions (the order info dialog's shape), and loops that would wait
 // for ever ending with a stall.
-#include "platform/host/hostwin.h"
+#include "platform/hostwin/hostwin.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include "scratch.h"
 #include "platform/streams.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -143,18 +144,78 @@ TEST_F(Faults_, ShortFwriteCountsWholeItems) {
     EXPECT_EQ(Get(root() + "/items.bin").size(), 11u);
 }
 
-TEST_F(Faults_, HostStreamsAreLeftAlone) {
-    FaultSwitches().shortWrite = 1;
+// Host paths go through the same switches: the host tools' own files are
+// tested with them.
+TEST_F(Faults_, HostPathsCountToo) {
     FaultSwitches().failCreate = 1;
     std::string path = dir() + "/host.bin";
+    EXPECT_EQ(StreamOpen(path.c_str(), "wb"), nullptr);
+    EXPECT_EQ(errno, EACCES);
     FILE* f = StreamOpen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(Count().openStreams, 0);
+    EXPECT_EQ(Count().openStreams, 1);
     EXPECT_EQ(StreamWrite("abc", 1, 3, f), 3u);
     StreamClose(f);
     EXPECT_EQ(Get(path), "abc");
-    EXPECT_EQ(Count().creates, 0);
-    EXPECT_EQ(Count().writes, 0);
+    EXPECT_EQ(Count().creates, 2);
+    EXPECT_EQ(Count().writes, 1);
+    EXPECT_TRUE(EventsOf({"fopen"}).empty());  // only Windows paths are recorded
+}
+
+// The switches for reading and for a full disk, on both kinds of call: the
+// call fails as the system's would, with its errno, and later calls work
+// (a full disk stays full).
+TEST_F(Faults_, OpenReadAndDiskFull) {
+    Put(root() + "/in.bin", "0123456789");
+    struct Io {
+        const char* name;
+        bool (*open)(const char* path);
+        bool (*read)();  // true when the read delivered bytes
+        void (*close)();
+    };
+    static HFILE handle;
+    static FILE* stream;
+    static char buffer[4];
+    const Io kinds[] = {
+        {"_lopen/_lread", [](const char* p) { return (handle = _lopen(p, OF_READ)) != HFILE_ERROR; },
+         [] { UINT n = _lread(handle, buffer, 4); return n != 0 && n != (UINT)HFILE_ERROR; },
+         [] { _lclose(handle); }},
+        {"StreamOpen/StreamRead", [](const char* p) { return (stream = StreamOpen(p, "rb")) != nullptr; },
+         [] { return StreamRead(buffer, 1, 4, stream) != 0; }, [] { StreamClose(stream); }},
+    };
+    for (const Io& io : kinds) {
+        SCOPED_TRACE(io.name);
+        Reset();
+        MapDrive('C', root());
+        FaultSwitches().failOpen = 2;
+        FaultSwitches().failRead = 2;
+        ASSERT_TRUE(io.open("C:\in.bin"));
+        io.close();
+        errno = 0;
+        EXPECT_FALSE(io.open("C:\in.bin"));
+        EXPECT_EQ(errno, EACCES);
+        ASSERT_TRUE(io.open("C:\in.bin"));
+        EXPECT_TRUE(io.read());
+        errno = 0;
+        EXPECT_FALSE(io.read());
+        EXPECT_EQ(errno, EIO);
+        EXPECT_TRUE(io.read());
+        io.close();
+    }
+    for (const Writer& w : kWriters) {
+        SCOPED_TRACE(w.name);
+        Reset();
+        MapDrive('C', root());
+        FaultSwitches().diskFull = 2;
+        ASSERT_TRUE(w.create("C:\out.bin"));
+        EXPECT_EQ(w.write("0123", 4), 4u);
+        errno = 0;
+        unsigned stored = w.write("4567", 4);
+        EXPECT_TRUE(stored == 0 || stored == (unsigned)HFILE_ERROR) << stored;  // nothing stored
+        EXPECT_EQ(errno, ENOSPC);
+        w.close();
+        EXPECT_EQ(Get(root() + "/out.bin"), "0123");
+    }
 }
 
 TEST_F(Faults_, StreamsOnWindowsPathsAreMappedCountedAndRecorded) {

@@ -4,7 +4,7 @@
 #ifndef TESTS_HOSTWIN_SCRATCH_H
 #define TESTS_HOSTWIN_SCRATCH_H
 
-#include "platform/host/hostwin.h"
+#include "platform/hostwin/hostwin.h"
 
 #include <gtest/gtest.h>
 

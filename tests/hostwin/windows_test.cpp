@@ -2,7 +2,7 @@
 // is refused (with and without the Wine 8 fault), the quit message after
 // earlier posted messages, a message loop that would wait for ever ending
 // with a stall, the class record.
-#include "platform/host/hostwin.h"
+#include "platform/hostwin/hostwin.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #define TESTS_PACKAGE_PACKAGE_UTIL_H
 
 #include "package/package.h"
-#include "platform/host/hostwin.h"
+#include "platform/hostwin/hostwin.h"
 #include "tests/support/pe_builder.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "tests/support/installer_fixture.h"
 
 #include "install/install.h"
-#include "platform/host/hostwin.h"
+#include "platform/hostwin/hostwin.h"
 #include "shell/installer.h"
 #include "shell/texts.h"
 

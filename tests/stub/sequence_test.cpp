@@ -3,7 +3,7 @@
 // saver switch and the start of the screen saver.
 #include "tests/support/installer_fixture.h"
 
-#include "platform/host/hostwin.h"
+#include "platform/hostwin/hostwin.h"
 #include "shell/texts.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // centring rule through the layer's dialogs, the thousands formatter, the
 // bounded text formatter and the free space query.
 #include "install/install.h"
-#include "platform/host/hostwin.h"
+#include "platform/hostwin/hostwin.h"
 #include "res/resource.h"
 #include "shell/installer.h"
 #include "shell/texts.h"

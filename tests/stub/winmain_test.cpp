@@ -3,7 +3,7 @@
 // verdict as exit code, whatever the platform does with the refused window.
 #include "tests/support/installer_fixture.h"
 
-#include "platform/host/hostwin.h"
+#include "platform/hostwin/hostwin.h"
 #include "shell/texts.h"
 
 #include <gtest/gtest.h>

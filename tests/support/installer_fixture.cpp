@@ -1,7 +1,7 @@
 // A packaged installer on a fake machine (see installer_fixture.h).
 #include "tests/support/installer_fixture.h"
 
-#include "platform/host/hostwin.h"
+#include "platform/hostwin/hostwin.h"
 #include "tests/support/pe_builder.h"
 #include "shell/installer.h"
 

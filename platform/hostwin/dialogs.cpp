@@ -12,8 +12,8 @@
 // posted, as the Windows dialog manager does. An unknown template gives -1
 // at once, with no message.
 #include "platform/host/windows.h"
-#include "platform/host/hostwin.h"
-#include "platform/host/state.h"
+#include "platform/hostwin/hostwin.h"
+#include "platform/hostwin/state.h"
 
 namespace hostwin {
 

@@ -9,8 +9,8 @@
 // fit in 32 bits. The product is the exact figure whenever it divides into
 // those clusters (always below 2 TiB); otherwise whole clusters, rounded down.
 #include "platform/host/windows.h"
-#include "platform/host/hostwin.h"
-#include "platform/host/state.h"
+#include "platform/hostwin/hostwin.h"
+#include "platform/hostwin/state.h"
 
 #include <sys/stat.h>
 #include <sys/statvfs.h>

@@ -1,11 +1,12 @@
 // The stream calls of platform/streams.h as the test layer gives them. A
-// Windows path ("C:\...") is mapped onto its host folder, and the stream it
-// gives is the layer's: counted while open, its creation and writes subject
-// to the fault switches like _lcreat and _lwrite. Every other path and every
-// other stream goes to the C runtime untouched.
+// Windows path ("C:\...") is mapped onto its host folder (a host path is
+// taken as given), and every call is subject to the fault switches like the
+// handle-based calls: the Nth open, creation, read or write can fail. Streams
+// opened here are counted while open; a creation on a Windows path is
+// recorded as an event.
 #include "platform/streams.h"
-#include "platform/host/hostwin.h"
-#include "platform/host/state.h"
+#include "platform/hostwin/hostwin.h"
+#include "platform/hostwin/state.h"
 
 #include <cerrno>
 #include <cstring>
@@ -20,16 +21,13 @@ static bool CreatesFile(const char* mode) {
 extern "C" {
 
 FILE* StreamOpen(const char* path, const char* mode) {
-    if (!HasDrive(path) || !mode) return fopen(path, mode);
-    bool creates = CreatesFile(mode);
-    if (creates) {
-        Event(std::string("fopen ") + path + " " + mode);
-        State().counters.creates++;
-        if (State().faults.failCreate == State().counters.creates) {
-            errno = EACCES;
-            return nullptr;
-        }
+    if (!path || !mode) {
+        errno = EINVAL;
+        return nullptr;
     }
+    bool creates = CreatesFile(mode);
+    if (creates && HasDrive(path)) Event(std::string("fopen ") + path + " " + mode);
+    if (creates ? CreateFails() : OpenFails()) return nullptr;
     std::string host;
     if (!ToHostPath(path, &host)) {
         errno = ENOENT;
@@ -49,18 +47,21 @@ FILE* StreamOpen(const char* path, const char* mode) {
 }
 
 size_t StreamRead(void* buffer, size_t size, size_t count, FILE* stream) {
+    if (ReadFails()) return 0;
     return fread(buffer, size, count, stream);
 }
 
 size_t StreamWrite(const void* data, size_t size, size_t count, FILE* stream) {
-    if (!State().streams.count(stream)) return fwrite(data, size, count, stream);
-    State().counters.writes++;
     size_t bytes = size * count;
-    if (State().faults.shortWrite != State().counters.writes || bytes == 0 || size == 0)
-        return fwrite(data, size, count, stream);
-    // One byte fewer than asked reaches the file; the result counts whole items.
-    size_t stored = fwrite(data, 1, bytes - 1, stream);
-    return stored / size;
+    switch (NextWriteFault()) {
+    case WriteFault::None: break;
+    case WriteFault::OneByteShort:
+        if (bytes == 0 || size == 0) break;
+        // One byte fewer than asked reaches the file; the result counts whole items.
+        return fwrite(data, 1, bytes - 1, stream) / size;
+    case WriteFault::DiskFull: return 0;
+    }
+    return fwrite(data, size, count, stream);
 }
 
 int StreamSeek(FILE* stream, long offset, int origin) {

@@ -4,7 +4,7 @@
 #ifndef PLATFORM_HOST_STATE_H
 #define PLATFORM_HOST_STATE_H
 
-#include "platform/host/hostwin.h"
+#include "platform/hostwin/hostwin.h"
 
 #include <cstdio>
 #include <deque>
@@ -58,7 +58,7 @@ struct LayerState {
     std::string moduleFileName;           // Windows path; empty = call fails
     std::string windowsDirectory;         // Windows path; empty = call fails
     std::set<int> fileHandles;            // descriptors from _lopen/_lcreat still open
-    std::set<FILE*> streams;              // streams from fopen on Windows paths still open
+    std::set<FILE*> streams;              // streams from StreamOpen still open
     // System
     bool freeBytesSet = false;            // SetFreeBytes was called
     uint64_t freeBytes = 0;               // its value
@@ -99,6 +99,15 @@ std::string HandleName(const void* handle);
 uintptr_t NewHandleValue();
 // The window behind a handle, or null; `alive` only.
 Window* WindowOf(HWND handle);
+
+// The fault switches of the file and stream calls, each counting one call.
+// A failing call sets errno as the system would: EACCES for an open or a
+// creation, EIO for a read, ENOSPC for a write on a full disk.
+bool OpenFails();    // an opening of an existing file (_lopen, StreamOpen for reading)
+bool CreateFails();  // a creation (_lcreat, StreamOpen for writing)
+bool ReadFails();    // a read (_lread, StreamRead)
+enum class WriteFault { None, OneByteShort, DiskFull };
+WriteFault NextWriteFault();  // a write (_lwrite, StreamWrite)
 
 // Windows path helpers shared by the subject files.
 bool HasDrive(const char* path);

@@ -10,8 +10,8 @@
 // file is written to a temporary file beside it and renamed over it, so a
 // failed write never leaves half a file.
 #include "platform/host/windows.h"
-#include "platform/host/hostwin.h"
-#include "platform/host/state.h"
+#include "platform/hostwin/hostwin.h"
+#include "platform/hostwin/state.h"
 
 #include <cerrno>
 #include <fcntl.h>

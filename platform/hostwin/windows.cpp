@@ -10,8 +10,8 @@
 // that are not live windows do nothing and are noted in Records::misuse
 // (NULL for ShowWindow/UpdateWindow is the stub's normal case and is not).
 #include "platform/host/windows.h"
-#include "platform/host/hostwin.h"
-#include "platform/host/state.h"
+#include "platform/hostwin/hostwin.h"
+#include "platform/hostwin/state.h"
 
 #include <cctype>
 #include <cstdio>

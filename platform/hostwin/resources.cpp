@@ -4,8 +4,8 @@
 // program asked for. Asking twice for the same name gives the same handle,
 // as Windows does for shared icons, cursors and stock objects.
 #include "platform/host/windows.h"
-#include "platform/host/hostwin.h"
-#include "platform/host/state.h"
+#include "platform/hostwin/hostwin.h"
+#include "platform/hostwin/state.h"
 
 namespace hostwin {
 namespace {

@@ -205,10 +205,15 @@ std::vector<std::string> EventsOf(const std::vector<std::string>& firstWords);
 
 // --- Fault switches, counted from the last Reset(); 0 = off -------------------
 struct Faults {
-    // Files and streams count when they go through the layer: _lcreat and
-    // _lwrite on any path, StreamOpen and StreamWrite on a Windows path ("C:\...").
-    int failCreate = 0;         // the Nth file creation (_lcreat, StreamOpen for writing) fails
+    // Files and streams count when they go through the layer: the handle-based
+    // calls on any handle it gave out, the stream calls on any stream, Windows
+    // path or host path. A failing call sets errno as the system would.
+    int failOpen = 0;           // the Nth opening of an existing file (_lopen, StreamOpen for
+                                // reading) fails: EACCES
+    int failCreate = 0;         // the Nth file creation (_lcreat, StreamOpen for writing) fails: EACCES
+    int failRead = 0;           // the Nth read (_lread, StreamRead) fails, delivering nothing: EIO
     int shortWrite = 0;         // the Nth write (_lwrite, StreamWrite) stores one byte fewer than asked
+    int diskFull = 0;           // the Nth write and every later one store nothing: ENOSPC
     bool failRegisterClass = false;
     bool failCreateWindow = false;      // CreateWindowExA fails before any message
     bool noDestroyOnRefusal = false;    // a refused WM_CREATE gets WM_NCDESTROY only (as Wine 8 does)
@@ -222,7 +227,9 @@ struct Faults {
 Faults& FaultSwitches();
 
 struct Counters {
+    int openAttempts = 0; // openings of existing files attempted (_lopen, StreamOpen for reading)
     int creates = 0;      // file creations attempted
+    int reads = 0;        // reads attempted
     int writes = 0;       // writes attempted
     int opens = 0;        // successful _lopen
     int openHandles = 0;  // handles from _lopen/_lcreat not yet closed

@@ -2,9 +2,10 @@
 // that every subject file uses to record what happened. Trusts nothing the
 // program hands it: an unknown handle is named by its value, never looked
 // into.
-#include "platform/host/state.h"
+#include "platform/hostwin/state.h"
 
 #include <cctype>
+#include <cerrno>
 #include <unistd.h>
 
 namespace hostwin {
@@ -101,6 +102,37 @@ std::string HandleName(const void* handle) {
     char text[32];
     snprintf(text, sizeof text, "0x%llx", (unsigned long long)value);
     return text;
+}
+
+bool OpenFails() {
+    int n = ++State().counters.openAttempts;
+    if (State().faults.failOpen != n) return false;
+    errno = EACCES;
+    return true;
+}
+
+bool CreateFails() {
+    int n = ++State().counters.creates;
+    if (State().faults.failCreate != n) return false;
+    errno = EACCES;
+    return true;
+}
+
+bool ReadFails() {
+    int n = ++State().counters.reads;
+    if (State().faults.failRead != n) return false;
+    errno = EIO;
+    return true;
+}
+
+WriteFault NextWriteFault() {
+    const Faults& f = State().faults;
+    int n = ++State().counters.writes;
+    if (f.diskFull != 0 && n >= f.diskFull) {
+        errno = ENOSPC;
+        return WriteFault::DiskFull;
+    }
+    return f.shortWrite == n ? WriteFault::OneByteShort : WriteFault::None;
 }
 
 bool HasDrive(const char* path) {

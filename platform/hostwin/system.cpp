@@ -9,8 +9,8 @@
 // looks for the program where Windows would (the installer's own folder,
 // then the Windows directory) so that tests can tell whether it would start.
 #include "platform/host/windows.h"
-#include "platform/host/hostwin.h"
-#include "platform/host/state.h"
+#include "platform/hostwin/hostwin.h"
+#include "platform/hostwin/state.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -8,8 +8,8 @@
 // IDCANCEL. An answer none of the box's buttons can give is returned all the
 // same and noted in Records::misuse, so a wrong script shows up.
 #include "platform/host/windows.h"
-#include "platform/host/hostwin.h"
-#include "platform/host/state.h"
+#include "platform/hostwin/hostwin.h"
+#include "platform/hostwin/state.h"
 
 #include <cstdio>
 
