@@ -1,8 +1,8 @@
 // The package check, run before anything is asked or written: the package is
 // found, its catalogue ends (with a terminating entry) before the end of the
 // file, it lists at least one file, every entry's stored bytes lie inside the
-// file and no extension that names a file holds a path separator, a drive
-// colon or a control byte.
+// file and no extension that names a file holds a byte Windows refuses in a
+// file name (a path separator, a drive colon, a wildcard, a control byte...).
 //
 // Reads with the catalogue walk, so it stops at the end of the file like the
 // walk does; ranges are checked overflow-safe. The first fault in catalogue
@@ -12,12 +12,11 @@
 
 #include <string.h>
 
-// 1 when the extension's characters could leave the data folder or make a
-// name the file system would read as something else.
-static int UnsafeExtension(const char* extension) {
+int ExtensionRefused(const char* extension, int strict) {
     for (const char* c = extension; *c; c++) {
         unsigned char b = (unsigned char)*c;
-        if (b == '\\' || b == '/' || b == ':' || b < 0x20 || b == 0x7F) return 1;
+        if (b < 0x20 || b == 0x7F || strchr("\\/:*?\"<>|", b)) return 1;
+        if (strict && (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D)) return 1;
     }
     return 0;
 }
@@ -29,7 +28,7 @@ static int InsideFile(const CatalogueEntry* entry, uint32_t fileSize) {
 
 static PackageStatus CheckEntry(const struct CatalogueWalk* walk, uint32_t fileSize) {
     if (!InsideFile(&walk->entry, fileSize)) return PACKAGE_ENTRY_OUTSIDE;
-    if (walk->index >= ENTRY_FIRST_EXTRA && UnsafeExtension(walk->entry.extension)) return PACKAGE_BAD_EXTENSION;
+    if (walk->index >= ENTRY_FIRST_EXTRA && ExtensionRefused(walk->entry.extension, 0)) return PACKAGE_BAD_EXTENSION;
     return PACKAGE_OK;
 }
 

@@ -124,7 +124,7 @@ const char* PackageStatusName(PackageStatus status) {
     case PACKAGE_DAMAGED: return "the catalogue runs past the end of the file";
     case PACKAGE_ENTRY_OUTSIDE: return "an entry's bytes lie outside the file";
     case PACKAGE_NO_ENTRIES: return "the catalogue lists no files";
-    case PACKAGE_BAD_EXTENSION: return "an extension holds a path separator or control byte";
+    case PACKAGE_BAD_EXTENSION: return "an extension holds a character Windows refuses in a file name";
     }
     return "unknown status";
 }

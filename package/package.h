@@ -37,7 +37,7 @@ enum PackageStatus {
     PACKAGE_DAMAGED,           // the catalogue runs past the end of the file (no terminator)
     PACKAGE_ENTRY_OUTSIDE,     // an entry's bytes do not lie inside the file
     PACKAGE_NO_ENTRIES,        // the first entry is the terminating one: nothing to install
-    PACKAGE_BAD_EXTENSION      // an extension field holds a path separator or control byte
+    PACKAGE_BAD_EXTENSION      // an extension field holds a byte Windows refuses in a file name
 };
 
 // A short English name of a status, for tools and test messages.
@@ -96,10 +96,17 @@ int BeginWalk(struct CatalogueWalk* walk, HFILE package);
 // 1 when an entry is current, 0 at the terminating entry or on damage.
 int NextEntry(struct CatalogueWalk* walk);
 
+// The extension rule of the package check and the package writer: 1 when
+// `extension` holds a byte Windows refuses in a file name: \ / : * ? " < > |
+// and the control bytes (below 0x20, 0x7F). `strict` (the writer) also
+// refuses the five bytes code page 1252 leaves undefined, which Windows reads
+// as control characters.
+int ExtensionRefused(const char* extension, int strict);
+
 // The package check run before anything is asked or written: the locator
 // finds the package, the catalogue ends before the end of the file, it has at
 // least one entry, every entry's bytes lie inside the file and no extension
-// field holds a path separator. On PACKAGE_OK, *entryCount and *fileSize
+// field of an extra file holds a byte ExtensionRefused refuses. On PACKAGE_OK, *entryCount and *fileSize
 // (either may be null) are filled.
 PackageStatus CheckPackageIn(const char* path, uint32_t* entryCount, uint32_t* fileSize);
 PackageStatus CheckPackage(void);

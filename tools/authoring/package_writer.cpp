@@ -135,9 +135,9 @@ std::string CheckExtension(const std::string& extension) {
     if (extension.size() > kMaxExtension)
         return "the extension \"" + extension + "\" has " + std::to_string(extension.size()) +
                " characters; an installer keeps at most 4, the dot included";
-    for (unsigned char c : extension)
-        if (c == '\\' || c == '/' || c == ':' || IsControl(c))
-            return "the extension \"" + extension + "\" holds a path separator, a colon or a control character";
+    if (ExtensionRefused(extension.c_str(), 1))
+        return "the extension \"" + extension + "\" holds a character Windows refuses in a file name "
+               "(\\ / : * ? \" < > | or a control character)";
     return "";
 }
 
