@@ -23,6 +23,7 @@ struct ReadBlock {
     uint8_t block[BLOCK_SIZE];  // the block last read from the stream
     int32_t available;          // bytes of the block not yet handed out; < 1: read the next block
     uint32_t index;             // next byte of the block to hand out
+    int starved;                // 1 after a read delivered nothing although stored bytes remained
 };
 
 struct WriteBlock {
@@ -46,7 +47,10 @@ static inline int TakeBlockByte(FILE* stream, uint32_t remaining) {
         uint32_t want = remaining < (uint32_t)BLOCK_SIZE ? remaining : (uint32_t)BLOCK_SIZE;
         rb->available = (int32_t)StreamRead(rb->block, 1, want, stream);
         rb->index = 0;
-        if (rb->available < 1) return -1;
+        if (rb->available < 1) {
+            rb->starved = 1;
+            return -1;
+        }
     }
     rb->available--;
     return rb->block[rb->index++];

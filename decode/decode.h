@@ -53,6 +53,10 @@ int WritePtr(FILE* stream, int byte, int mode, uint32_t fileSize);
 // 1 when a write of the current file stored fewer bytes than asked.
 int WriteFailed(void);
 
+// 1 when a read of the current stream delivered nothing although stored bytes
+// remained: the file ended early or could not be read (zeros stood in).
+int ReadFailed(void);
+
 // Expands one compressed entry from `in` (at its first stored byte) into
 // `out`. Returns the number of bytes handed to WritePtr (at most the original
 // size). The outcome is left in LastDecodeStatus().

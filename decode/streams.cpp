@@ -40,3 +40,7 @@ int WritePtr(FILE* stream, int byte, int mode, uint32_t fileSize) {
 int WriteFailed(void) {
     return g_writeBlock.failed;
 }
+
+int ReadFailed(void) {
+    return g_readBlock.starved;
+}

@@ -44,8 +44,7 @@ static void AppendUtf8(uint32_t code, std::string* out) {
     }
 }
 
-// Decodes the UTF-8 sequence at text[*at]; false when it is malformed.
-static bool NextCodePoint(const std::string& text, size_t* at, uint32_t* code) {
+bool NextCodePoint(const std::string& text, size_t* at, uint32_t* code) {
     unsigned char lead = (unsigned char)text[*at];
     int extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : -1;
     if (extra < 0 || text.size() - *at <= (size_t)extra) return false;
@@ -89,6 +88,18 @@ bool Utf8ToCp1252(const std::string& utf8, std::string* out, std::string* proble
 std::string Cp1252ToUtf8(const std::string& text) {
     std::string out;
     for (unsigned char byte : text) AppendUtf8(ToCodePoint(byte), &out);
+    return out;
+}
+
+std::string UpperCaseCp1252(const std::string& text) {
+    std::string out = text;
+    for (char& c : out) {
+        unsigned char b = (unsigned char)c;
+        if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7)) b -= 0x20;
+        else if (b == 0x9A || b == 0x9C || b == 0x9E) b -= 0x10;  // š œ ž
+        else if (b == 0xFF) b = 0x9F;                              // ÿ
+        c = (char)b;
+    }
     return out;
 }
 

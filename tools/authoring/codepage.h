@@ -10,6 +10,8 @@
 #ifndef TOOLS_AUTHORING_CODEPAGE_H
 #define TOOLS_AUTHORING_CODEPAGE_H
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace authoring {
@@ -20,6 +22,14 @@ bool Utf8ToCp1252(const std::string& utf8, std::string* out, std::string* proble
 
 // Windows-1252 -> UTF-8; always succeeds.
 std::string Cp1252ToUtf8(const std::string& text);
+
+// Decodes the UTF-8 sequence at text[*at] into *code and moves *at past it;
+// false (nothing moved) when it is malformed.
+bool NextCodePoint(const std::string& text, size_t* at, uint32_t* code);
+
+// The letters of code page 1252 in upper case, as Windows compares file
+// names: a-z, the accented letters, š œ ž ÿ; every other byte unchanged.
+std::string UpperCaseCp1252(const std::string& text);
 
 }  // namespace authoring
 

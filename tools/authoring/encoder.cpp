@@ -375,10 +375,8 @@ DecodeStatus DecodeBuffer(const uint8_t* stream, size_t storedSize, uint32_t ori
         if (sink) fclose(sink);
         return DECODE_CANNOT_OPEN;
     }
-    ReadPtr(nullptr, 0, 0);
-    WritePtr(nullptr, 0, 0, 0);
     uint32_t stored = uint32_t(std::min<size_t>(storedSize, UINT32_MAX));
-    DecodeStream(in, sink, originalSize, stored, STREAM_MODE);
+    ExpandStream(in, sink, originalSize, stored, DECODE_TO_ORIGINAL_SIZE);
     fclose(sink);
     fclose(in);
     return LastDecodeStatus();

@@ -6,9 +6,9 @@
 
 #include "package/package.h"
 
+#include "tools/authoring/read_file.h"
+
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 namespace authoring {
 
@@ -63,13 +63,6 @@ PackResult LocateInStub(const std::string& stubPath, uint64_t stubSize, PackageR
                                             std::to_string(stubSize - found->sectionRawEnd) +
                                             " bytes follow the resource section; expected it to end the file");
     return PackResult();
-}
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
 }
 
 // The stored bytes of each file: the compressed stream when it is smaller.
@@ -166,7 +159,12 @@ PackResult WritePackage(const PackRequest& request, Package* out) {
     if (result.fault != PackFault::None) return result;
 
     std::vector<uint8_t> stub;
-    if (!ReadWholeFile(request.stubPath, &stub)) return Fail(PackFault::Io, request.stubPath + ": cannot read the stub");
+    std::string error;
+    switch (ReadWholeFile(request.stubPath, kTwoGiB - 1, &stub, &error)) {
+    case ReadOutcome::Read: break;
+    case ReadOutcome::TooLarge: return Fail(PackFault::BadStub, request.stubPath + ": 2 GiB or more: no stub");
+    default: return Fail(PackFault::Io, error);
+    }
     PackageResource found;
     result = LocateInStub(request.stubPath, stub.size(), &found);
     if (result.fault != PackFault::None) return result;
