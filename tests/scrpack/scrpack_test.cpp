@@ -1,112 +1,17 @@
 // The scrpack binary, run as a user would in temporary folders: pack, list,
 // verify, extract, compress and expand, their refusals and exit codes, and
 // that extraction writes exactly the expected files and nothing else.
-#include "tests/support/sample_data.h"
+#include "tests/scrpack/scrpack_fixture.h"
+
 #include "package/records.h"
-#include "tests/support/pe_builder.h"
 
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <set>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#ifndef SCRPACK_PATH
-#error "SCRPACK_PATH must name the scrpack binary"
-#endif
 
 namespace {
 
+using namespace scrpacktest;
 namespace fs = std::filesystem;
-
-struct Outcome {
-    int exit = -1;
-    std::string out, err;
-};
-
-std::string Quote(const std::string& arg) {
-    std::string q = "'";
-    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string Repeat(const std::string& text, int times) {
-    std::string out;
-    for (int i = 0; i < times; i++) out += text;
-    return out;
-}
-
-class Scrpack : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "scrpack-test-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        pe::WriteFileBytes(Path("stub.exe"), pe::Build().bytes);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-
-    Outcome Run(const std::vector<std::string>& args) const {
-        std::string command = Quote(SCRPACK_PATH);
-        for (const std::string& a : args) command += " " + Quote(a);
-        command += " >" + Quote(Path(".out")) + " 2>" + Quote(Path(".err"));
-        int status = std::system(command.c_str());
-        Outcome o;
-        o.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        o.out = Slurp(Path(".out"));
-        o.err = Slurp(Path(".err"));
-        fs::remove(Path(".out"));
-        fs::remove(Path(".err"));
-        return o;
-    }
-
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    void Put(const std::string& name, const std::vector<uint8_t>& bytes) const { pe::WriteFileBytes(Path(name), bytes); }
-    std::vector<uint8_t> Get(const std::string& name) const { return pe::ReadFileBytes(Path(name)); }
-
-    // Every file below `folder`, relative to it, sorted.
-    static std::set<std::string> Tree(const std::string& folder) {
-        std::set<std::string> files;
-        for (const auto& e : fs::recursive_directory_iterator(folder))
-            if (!e.is_directory()) files.insert(fs::relative(e.path(), folder).string());
-        return files;
-    }
-
-    // The usual inputs: a compressible saver, a noisy data file, a
-    // compressible extra and a one-byte extra with a two-character extension.
-    void PutInputs() {
-        Put("sunset.scr", TextBytes(30000, 1));
-        Put("scene.dat", NoiseBytes(5000, 2));
-        Put("notes.txt", TextBytes(9000, 3));
-        Put("a.b", {0x42});
-    }
-    Outcome PackStandard(const std::string& out, bool store = false) {
-        std::vector<std::string> args = {"pack", "-o", Path(out), "--stub", Path("stub.exe"), "--title",
-                                         "Zonsondergang \xC3\xA9", "--first-number", "13"};
-        if (store) args.push_back("--store");
-        for (const char* f : {"sunset.scr", "scene.dat", "notes.txt", "a.b"}) args.push_back(Path(f));
-        return Run(args);
-    }
-
-private:
-    std::string dir_;
-};
 
 TEST_F(Scrpack, HelpForTheToolAndEveryAction) {
     Outcome o = Run({"--help"});
@@ -128,11 +33,11 @@ TEST_F(Scrpack, UsageErrorsExitWithOne) {
         {"pack", "-o", Path("o.exe"), "--stub", Path("stub.exe"), "--title", "T", "--first-number", "65536",
          Path("a"), Path("b")},
         {"list"},
-        {"list", Path("a"), Path("b")},
         {"list", "--bogus", Path("a")},
         {"verify"},
-        {"extract", Path("stub.exe")},  // no -d
-        {"extract", Path("stub.exe"), "-d", Path("missing-folder")},
+        {"extract"},  // no INSTALLER
+        {"extract", Path("stub.exe"), "-d"},
+        {"help", "frobnicate"},
         {"compress", Path("stub.exe")},
         {"expand", Path("stub.exe"), Path("o")},  // no --size
         {"expand", Path("stub.exe"), Path("o"), "--size", "-3"},
@@ -209,7 +114,7 @@ TEST_F(Scrpack, ExtractRefusesToOverwriteWithoutForce) {
     Put("win/SUNSET.SCR", {'o', 'l', 'd'});
     Outcome o = Run({"extract", Path("Sunset.exe"), "-d", Path("win")});
     EXPECT_EQ(o.exit, 1);
-    EXPECT_NE(o.err.find("--force"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("use -f"), std::string::npos) << o.err;
     EXPECT_EQ(Tree(Path("win")), (std::set<std::string>{"SUNSET.SCR"})) << "nothing else written, no temp file";
     EXPECT_EQ(Get("win/SUNSET.SCR"), (std::vector<uint8_t>{'o', 'l', 'd'}));
 
@@ -301,7 +206,7 @@ TEST_F(Scrpack, PackRefusesWhatItCannotCarry) {
     };
     for (const Case& c : cases) {
         Put("o.exe", {'k', 'e', 'e', 'p'});
-        std::vector<std::string> args = {"pack", "-o", Path("o.exe"), "--stub", Path(c.stub), "--title", "T"};
+        std::vector<std::string> args = {"pack", "-f", "-o", Path("o.exe"), "--stub", Path(c.stub), "--title", "T"};
         for (const std::string& f : c.files) args.push_back(Path(f));
         Outcome o = Run(args);
         EXPECT_EQ(o.exit, c.exit) << c.what << "\n" << o.err;
@@ -325,11 +230,12 @@ TEST_F(Scrpack, VerifyRejectsDamagedInstallers) {
     };
     std::vector<Case> cases;
     cases.push_back({"cut inside the catalogue", std::vector<uint8_t>(good.begin(), good.begin() + entry0 + 20),
-                     "terminating entry"});
-    cases.push_back({"cut inside the last file", std::vector<uint8_t>(good.begin(), good.end() - 1), "inside the file"});
+                     "the catalogue is cut short"});
+    cases.push_back({"cut inside the last file", std::vector<uint8_t>(good.begin(), good.end() - 1),
+                     "run past the end of the file"});
     std::vector<uint8_t> longer = good;  // the saver claims more than its stream holds
     StoreU32(longer.data() + entry0 + ENTRY_ORIGINAL_SIZE, LoadU32(longer.data() + entry0 + ENTRY_ORIGINAL_SIZE) + 5000);
-    cases.push_back({"original size larger than the stream gives", longer, "expand to"});
+    cases.push_back({"original size larger than the stream gives", longer, "is cut short"});
     cases.push_back({"a bare stub", pe::Build().bytes, "lists no files"});
     for (const Case& c : cases) {
         Put("bad.exe", c.bytes);
@@ -358,12 +264,22 @@ TEST_F(Scrpack, CompressAndExpandRoundTrip) {
     ASSERT_EQ(e.exit, 0) << e.err;
     EXPECT_EQ(Get("back.txt"), original);
 
-    // A stream cut short cannot give 50000 bytes: refused, nothing written.
+    // A stream cut short gives what zero bits give past its end: written,
+    // with the damage said and exit 2; its first bytes are the original's.
     stream.resize(stream.size() / 2);
     Put("cut.bin", stream);
     e = Run({"expand", Path("cut.bin"), Path("cut.txt"), "--size", "50000"});
     EXPECT_EQ(e.exit, 2) << e.err;
-    EXPECT_FALSE(fs::exists(Path("cut.txt")));
+    EXPECT_NE(e.err.find("cut short: it needed"), std::string::npos) << e.err;
+    std::vector<uint8_t> cut = Get("cut.txt");
+    ASSERT_EQ(cut.size(), 50000u);
+    EXPECT_TRUE(std::equal(cut.begin(), cut.begin() + 1000, original.begin()));
+
+    // More than the stream can give at all: refused, nothing written.
+    e = Run({"expand", Path("cut.bin"), Path("bomb.txt"), "--size", std::to_string(24 * stream.size() + 1)});
+    EXPECT_EQ(e.exit, 2) << e.err;
+    EXPECT_NE(e.err.find("cannot be its original size"), std::string::npos) << e.err;
+    EXPECT_FALSE(fs::exists(Path("bomb.txt")));
     for (const std::string& f : Tree(Path(""))) EXPECT_EQ(f.find(".scrpack-"), std::string::npos) << f;
 }
 

@@ -1,33 +1,51 @@
 // scrpack extract: writes every entry of an installer where its stub would,
 // below a folder that stands for the Windows directory.
 //
-// Promises: nothing is written when the package check fails or, without
-// --force, when any destination exists; nothing is written outside WINDIR
-// (names are built by the stub's own rules, their components checked, and
-// every folder's real path compared with WINDIR's, so a symbolic link cannot
-// lead out); each file goes through a temporary file in its own folder and is
-// renamed into place only when complete, so a failure leaves no partial file.
+// All or nothing: the installer is checked whole first (catalogue, names
+// that clash, every compressed stream, every destination and every folder on
+// the way), then each entry is written to a temporary file beside its
+// destination, and only when all are complete are they renamed into place.
+// A failure or an interrupt before that removes the temporary files and the
+// folders this run created. Nothing is written outside the folder: names are
+// built by the stub's own rules, their components checked, and every folder
+// that exists already is followed to its real path and must lie inside.
+//
+// --salvage writes what can be had of a damaged installer instead: every
+// entry the catalogue lists, as the decoder expands it, with a warning for
+// each that is damaged.
+#include "tools/scrpack/cli.h"
+#include "tools/scrpack/installer.h"
+#include "tools/scrpack/output.h"
 #include "tools/scrpack/scrpack.h"
+#include "tools/scrpack/system.h"
+
+#include "decode/decode.h"
+#include "platform/streams.h"
 
 #include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <sys/stat.h>
+#include <memory>
+#include <set>
 
 namespace scrpack {
 
 namespace {
 
-namespace fs = std::filesystem;
+struct Options {
+    std::string dir;  // stands for the Windows directory
+    bool force = false;
+    bool salvage = false;
+};
 
 struct Planned {
-    CatalogueEntry entry;
-    std::string relative;     // '/'-separated, below WINDIR
-    std::string destination;  // WINDIR/relative
+    const InstallerEntry* entry;
+    std::string relative;     // '/'-separated, below dir
+    std::string destination;  // dir/relative
+    std::string damage;       // with --salvage: what is wrong with it ("" when sound)
+    uint64_t written = 0;     // bytes written (less than installed only for a cut stored entry)
 };
 
 // The stub's '\'-separated name as a relative host path; "" when a component
-// is empty, "." or "..".
+// is empty, "." or ".." or holds a '/'.
 std::string HostRelative(const std::string& name) {
     std::string out, component;
     for (size_t i = 0; i <= name.size(); i++) {
@@ -43,136 +61,279 @@ std::string HostRelative(const std::string& name) {
     return out;
 }
 
-// Every entry's destination. The package has passed the check; what can
-// still fail is a name the installer's file name makes (exit 1).
-int Plan(const std::string& installer, const std::string& windir, std::vector<Planned>* plan, std::string* error) {
-    std::string saver, base;
-    if (!InstallerNames(installer, &saver, &base)) {
-        *error = installer + ": the file name is too long for the installer's names";
-        return kExitUsage;
+class Extraction {
+public:
+    Extraction(const std::string& path, const Options& options) : path_(path), options_(options) {}
+    int Run();
+
+private:
+    int Read();
+    int Plan();
+    int CheckStreams();
+    int CheckDestinations();
+    int PlanFolder(const std::string& folder);
+    int Write();
+    int WriteEntry(FILE* in, Planned& p, Output* out);
+    int CopyStored(FILE* in, Planned& p, Output* out);
+    int ExpandCompressed(FILE* in, Planned& p, Output* out);
+    int WriteFailure(Output* out);
+    uint32_t Available(const CatalogueEntry& e) const;
+    void Damaged(Planned& p, const std::string& what);
+
+    const std::string path_;
+    const Options& options_;
+    InstallerFile installer_;
+    std::vector<Planned> plan_;
+    std::vector<std::string> folders_;  // to create, each after its parent
+    std::set<std::string> planned_;     // folders checked or to create
+    std::string root_;                  // the real path of dir, once it exists
+    bool damaged_ = false;              // --salvage met damage
+};
+
+int Extraction::Read() {
+    Problem problem = ReadInstaller(path_, &installer_);
+    if (!problem.found()) return kExitOk;
+    if (problem.exit != kExitBadData || !options_.salvage || installer_.entries.empty())
+        return Error(problem.exit, problem.message + "; nothing extracted");
+    Warning(problem.message + "; salvaging what the catalogue lists");
+    damaged_ = true;
+    return kExitOk;
+}
+
+void Extraction::Damaged(Planned& p, const std::string& what) {
+    p.damage = what;
+    damaged_ = true;
+}
+
+int Extraction::Plan() {
+    std::set<size_t> skipped;
+    for (const auto& clash : Clashes(installer_)) {
+        if (!options_.salvage) return Error(kExitBadData, FindClash(installer_).message + "; nothing extracted");
+        skipped.insert(clash.second);
+        Warning(Shown(installer_.path) + ": entry " + std::to_string(installer_.entries[clash.second].index) +
+                " would replace entry " + std::to_string(installer_.entries[clash.first].index) + " at " +
+                Shown(installer_.entries[clash.first].name) + "; it is left out");
     }
-    PackageStatus status;
-    HFILE package = LocatePackageIn(installer.c_str(), &status);
-    if (package == HFILE_ERROR) {
-        *error = installer + ": " + PackageStatusName(status);
-        return CheckExitCode(status);
-    }
-    CatalogueWalk walk;
-    for (bool more = BeginWalk(&walk, package) != 0; more; more = NextEntry(&walk) != 0) {
+    for (size_t i = 0; i < installer_.entries.size(); i++) {
+        const InstallerEntry& e = installer_.entries[i];
+        if (skipped.count(i)) continue;
+        if (e.name.empty())
+            return Error(kExitUsage, Shown(installer_.path) + ": the file name is too long for the installer's "
+                                                               "names; nothing extracted (rename it)");
+        if (e.index >= ENTRY_FIRST_EXTRA && ExtensionRefused(e.raw.extension, 0)) {  // only with --salvage
+            Warning(Shown(installer_.path) + ": entry " + std::to_string(e.index) + ": its extension \"" +
+                    ShownCp1252(e.raw.extension, true) + "\" makes no file name; it is left out");
+            damaged_ = true;
+            continue;
+        }
         Planned p;
-        p.entry = walk.entry;
-        std::string name = EntryName(walk.index, walk.firstNumber, walk.entry, saver, base);
-        p.relative = HostRelative(name);
-        if (p.relative.empty()) {
-            *error = installer + ": entry " + std::to_string(walk.index) + ": expected a name inside the Windows "
-                     "directory, got \"" + name + "\" (rename the installer)";
-            break;
-        }
-        p.destination = windir + "/" + p.relative;
-        plan->push_back(p);
-    }
-    _lclose(package);
-    if (!error->empty()) return kExitUsage;
-    if (walk.status != PACKAGE_OK) {
-        *error = installer + ": " + PackageStatusName(walk.status);
-        return kExitBadData;
+        p.entry = &e;
+        p.relative = HostRelative(e.name);
+        if (p.relative.empty())
+            return Error(kExitUsage, Shown(installer_.path) + ": entry " + std::to_string(e.index) + " would install "
+                                     "to \"" + Shown(e.name, true) + "\", which leaves the Windows directory; "
+                                     "nothing extracted (rename the installer)");
+        p.destination = sys::JoinPath(options_.dir, p.relative);
+        plan_.push_back(p);
     }
     return kExitOk;
 }
 
-// True when `folder`, symbolic links followed, is `root` or lies below it.
-bool InsideRoot(const std::string& root, const std::string& folder) {
-    std::error_code ec;
-    std::string real = fs::canonical(folder, ec).string();
-    return !ec && (real == root || real.compare(0, root.size() + 1, root + "/") == 0);
+int Extraction::CheckStreams() {
+    errno = 0;
+    FILE* in = StreamOpen(installer_.path.c_str(), "rb");
+    if (!in) return Error(kExitIo, Shown(installer_.path) + ": cannot open it: " + sys::ErrorText(errno));
+    int code = kExitOk;
+    for (Planned& p : plan_) {
+        const CatalogueEntry& e = p.entry->raw;
+        bool outside = e.fileOffset > installer_.fileSize || e.storedSize > installer_.fileSize - e.fileOffset;
+        if (outside && options_.salvage) {
+            Damaged(p, Shown(installer_.path) + ": entry " + std::to_string(p.entry->index) +
+                           ": its stored bytes run past the end of the file");
+            continue;
+        }
+        if (!p.entry->compressed()) continue;
+        Problem problem = CheckStream(in, installer_, *p.entry);
+        if (!problem.found()) continue;
+        if (problem.exit == kExitBadData && options_.salvage) {
+            Damaged(p, problem.message);
+            continue;
+        }
+        code = Error(problem.exit, problem.message + "; nothing extracted");
+        break;
+    }
+    StreamClose(in);
+    return code;
 }
 
-// Before anything is written: every folder of `relative` that exists already
-// lies inside windir, symbolic links followed.
-bool FoldersStayInside(const std::string& windir, const std::string& relative, std::string* error) {
-    std::error_code ec;
-    std::string root = fs::canonical(windir, ec).string();
-    std::string folder = windir;
-    size_t start = 0;
-    for (size_t slash; (slash = relative.find('/', start)) != std::string::npos; start = slash + 1) {
-        folder += "/" + relative.substr(start, slash - start);
-        if (!fs::exists(fs::symlink_status(folder, ec))) return true;  // the rest will be created here
-        if (!InsideRoot(root, folder)) {
-            *error = folder + ": leads outside " + windir + " (a symbolic link?); nothing extracted";
-            return false;
-        }
+// `folder` must be a folder inside dir, or be made one: checks each level
+// that exists (a symbolic link is followed and must stay inside dir) and
+// notes those to create.
+int Extraction::PlanFolder(const std::string& folder) {
+    if (planned_.count(folder)) return kExitOk;
+    planned_.insert(folder);
+    sys::Node node = sys::NodeAt(folder);
+    if (node == sys::Node::Missing) {
+        folders_.push_back(folder);
+        return kExitOk;
     }
-    return true;
+    if (sys::TargetAt(folder) != sys::Node::Folder)
+        return Error(kExitIo, Shown(folder) + ": a file stands where a folder must go; nothing extracted");
+    std::string real = sys::RealPath(folder);
+    if (real.empty() || (real != root_ && real.compare(0, root_.size() + 1, root_ + "/") != 0))
+        return Error(kExitIo, Shown(folder) + ": leads outside " + Shown(options_.dir) +
+                                  " (a symbolic link?); nothing extracted");
+    return kExitOk;
 }
 
-// Creates the folders of `relative` below `windir` level by level. Each level
-// is checked to lie inside windir before anything is created in it.
-bool MakeFolders(const std::string& windir, const std::string& relative, std::string* error) {
-    std::error_code ec;
-    std::string root = fs::canonical(windir, ec).string();
-    std::string folder = windir;
-    size_t start = 0;
-    for (size_t slash; (slash = relative.find('/', start)) != std::string::npos; start = slash + 1) {
-        folder += "/" + relative.substr(start, slash - start);
-        if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-            *error = folder + ": cannot create the folder: " + std::strerror(errno);
-            return false;
-        }
-        if (ec || !InsideRoot(root, folder)) {
-            *error = folder + ": leads outside " + windir + " (a symbolic link?); nothing written there";
-            return false;
-        }
-        if (!fs::is_directory(folder, ec)) {
-            *error = folder + ": expected a folder, found a file";
-            return false;
-        }
+int Extraction::CheckDestinations() {
+    // dir and the parents it lacks are made first.
+    std::vector<std::string> missing;
+    for (std::string at = options_.dir; sys::NodeAt(at) == sys::Node::Missing; at = sys::FolderOf(at)) {
+        missing.insert(missing.begin(), at);
+        if (at == sys::FolderOf(at)) break;
     }
-    return true;
-}
+    std::string existing = missing.empty() ? options_.dir : sys::FolderOf(missing.front());
+    if (sys::TargetAt(existing) != sys::Node::Folder)
+        return Error(kExitIo, Shown(existing) + ": a file stands where a folder must go; nothing extracted");
+    folders_ = missing;
+    planned_.insert(missing.begin(), missing.end());
+    root_ = missing.empty() ? sys::RealPath(options_.dir) : "";
 
-// Copies a stored entry, or expands a compressed one, into `out`.
-int WriteEntry(FILE* in, const std::string& installer, const CatalogueEntry& e, FILE* out, std::string* error) {
-    if (std::fseek(in, (long)e.fileOffset, SEEK_SET) != 0) {
-        *error = installer + ": cannot seek to offset " + std::to_string(e.fileOffset);
-        return kExitIo;
-    }
-    if (e.originalSize != 0) {
-        DecodeOutcome outcome = DecodeEntry(in, out, e.originalSize, e.storedSize);
-        if (outcome.writeFailed) return kExitIo;
-        if (outcome.whole(e.originalSize)) return kExitOk;
-        *error = installer + ": at offset " + std::to_string(e.fileOffset) + ": expected a compressed stream of " +
-                 std::to_string(e.storedSize) + " bytes that expands to " + std::to_string(e.originalSize) +
-                 " bytes, got " + std::to_string(outcome.produced) + " (" + DecodeStatusText(outcome.status) + ")";
-        return kExitBadData;
-    }
-    std::vector<char> buffer(1 << 16);
-    for (uint32_t left = e.storedSize; left > 0;) {
-        size_t want = left < buffer.size() ? left : buffer.size();
-        size_t got = std::fread(buffer.data(), 1, want, in);
-        if (got != want) {
-            *error = installer + ": at offset " + std::to_string(e.fileOffset + (e.storedSize - left)) +
-                     ": expected more stored bytes, but the file ends";
-            return kExitBadData;
+    for (const Planned& p : plan_) {
+        std::string folder = options_.dir;
+        size_t start = 0;
+        for (size_t slash; (slash = p.relative.find('/', start)) != std::string::npos; start = slash + 1) {
+            folder = sys::JoinPath(folder, p.relative.substr(start, slash - start));
+            if (root_.empty()) {  // dir is still to be made: so is everything below it
+                if (planned_.insert(folder).second) folders_.push_back(folder);
+                continue;
+            }
+            int code = PlanFolder(folder);
+            if (code != kExitOk) return code;
         }
-        if (std::fwrite(buffer.data(), 1, got, out) != got) return kExitIo;
-        left -= (uint32_t)got;
+        sys::Node node = sys::NodeAt(p.destination);
+        if (node == sys::Node::Folder)
+            return Error(kExitIo, Shown(p.destination) + ": a folder stands where this file must go; nothing "
+                                                          "extracted");
+        if (node != sys::Node::Missing && !options_.force)
+            return Error(kExitUsage, Shown(p.destination) + ": exists; nothing extracted (use -f to replace it)");
     }
     return kExitOk;
 }
 
-int ExtractOne(FILE* in, const std::string& installer, const std::string& windir, const Planned& p, int index) {
+// The entry's stored bytes that lie inside the file (all of them, unless the
+// file is cut short).
+uint32_t Extraction::Available(const CatalogueEntry& e) const {
+    uint32_t inside = e.fileOffset <= installer_.fileSize ? installer_.fileSize - e.fileOffset : 0;
+    return e.storedSize < inside ? e.storedSize : inside;
+}
+
+int Extraction::WriteFailure(Output* out) {
     std::string error;
-    if (!MakeFolders(windir, p.relative, &error)) return Fail(kExitIo, error);
-    TempFile out(p.destination);
-    if (!out.ok()) return Fail(kExitIo, out.error());
-    int code = WriteEntry(in, installer, p.entry, out.stream(), &error);
-    if (code == kExitIo && error.empty()) error = p.destination + ": write error (disk full?)";
-    if (code != kExitOk) return Fail(code, error);
-    if (!out.Commit()) return Fail(kExitIo, out.error());
-    uint32_t size = p.entry.originalSize ? p.entry.originalSize : p.entry.storedSize;
-    std::printf("  [%d] %s: %s bytes (%s)\n", index, p.relative.c_str(), Grouped(size).c_str(),
-                p.entry.originalSize ? "expanded" : "stored");
+    out->Finish(&error);
+    return Error(kExitIo, error + "; nothing extracted");
+}
+
+int Extraction::CopyStored(FILE* in, Planned& p, Output* out) {
+    std::vector<uint8_t> buffer(1 << 16);
+    for (uint32_t left = Available(p.entry->raw); left > 0;) {
+        size_t want = left < buffer.size() ? left : buffer.size();
+        errno = 0;
+        size_t got = StreamRead(buffer.data(), 1, want, in);
+        if (got && !out->Write(buffer.data(), got)) return WriteFailure(out);
+        left -= (uint32_t)got;
+        p.written += got;
+        if (got == want) continue;
+        if (!feof(in)) return Error(kExitIo, ReadFailure(installer_, *p.entry, errno) + "; nothing extracted");
+        return Error(kExitBadData, Shown(installer_.path) + ": entry " + std::to_string(p.entry->index) +
+                                       ": the file ends inside it (it changed while it was read); nothing extracted");
+    }
     return kExitOk;
+}
+
+int Extraction::ExpandCompressed(FILE* in, Planned& p, Output* out) {
+    const CatalogueEntry& e = p.entry->raw;
+    errno = 0;
+    // A cut file gives what it has; zero bits stand in for the rest.
+    ExpandStream(in, out->stream(), e.originalSize, Available(e), DECODE_TO_ORIGINAL_SIZE);
+    if (WriteFailed()) {
+        out->NoteWriteFailure();
+        return WriteFailure(out);
+    }
+    if (ReadFailed()) return Error(kExitIo, ReadFailure(installer_, *p.entry, errno) + "; nothing extracted");
+    p.written = e.originalSize;
+    DecodeStatus status = LastDecodeStatus();
+    if (status == DECODE_OK) return kExitOk;
+    if (!options_.salvage)  // it was sound a moment ago: the file changed
+        return Error(kExitBadData, DescribeStream(installer_, *p.entry, status) + "; nothing extracted");
+    if (p.damage.empty()) Damaged(p, DescribeStream(installer_, *p.entry, status));
+    return kExitOk;
+}
+
+int Extraction::WriteEntry(FILE* in, Planned& p, Output* out) {
+    std::string error;
+    if (!out->OpenStaged(p.destination, &error)) return Error(kExitIo, error + "; nothing extracted");
+    if (Available(p.entry->raw) > 0 && !SeekEntry(in, *p.entry))
+        return Error(kExitIo, ReadFailure(installer_, *p.entry, errno) + "; nothing extracted");
+    int code = p.entry->compressed() ? ExpandCompressed(in, p, out) : CopyStored(in, p, out);
+    if (code != kExitOk) return code;
+    if (!out->Finish(&error)) return Error(kExitIo, error + "; nothing extracted");
+    if (!p.damage.empty()) Warning(p.damage + "; written as the decoder gives it");
+    Say("  [" + std::to_string(p.entry->index) + "] " + Shown(p.relative) + ": " + Grouped(p.written) + " bytes (" +
+        (p.entry->compressed() ? "expanded" : "stored") + ")");
+    return kExitOk;
+}
+
+int Extraction::Write() {
+    WatchInterrupts();
+    for (const std::string& folder : folders_) {
+        if (!sys::MakeFolder(folder) && sys::NodeAt(folder) != sys::Node::Folder) {
+            int error = sys::LastError();
+            RemoveCreatedFolders();
+            return Error(kExitIo, Shown(folder) + ": cannot create the folder: " + sys::ErrorText(error) +
+                                      "; nothing extracted");
+        }
+        NoteCreatedFolder(folder);
+    }
+    errno = 0;
+    FILE* in = StreamOpen(installer_.path.c_str(), "rb");
+    if (!in) {
+        RemoveCreatedFolders();
+        return Error(kExitIo, Shown(installer_.path) + ": cannot open it: " + sys::ErrorText(errno));
+    }
+    std::vector<std::unique_ptr<Output>> outputs;
+    int code = kExitOk;
+    for (Planned& p : plan_) {
+        outputs.emplace_back(new Output);
+        code = WriteEntry(in, p, outputs.back().get());
+        if (code != kExitOk) break;
+    }
+    StreamClose(in);
+    std::string error;
+    for (size_t i = 0; code == kExitOk && i < outputs.size(); i++)
+        if (!outputs[i]->Replace(&error)) code = Error(kExitIo, error);
+    if (code != kExitOk) {
+        outputs.clear();  // removes every temporary file not yet in place
+        RemoveCreatedFolders();
+        return code;
+    }
+    KeepCreatedFolders();
+    return kExitOk;
+}
+
+int Extraction::Run() {
+    int code = Read();
+    if (code == kExitOk) code = Plan();
+    if (code == kExitOk) code = CheckStreams();
+    if (code == kExitOk) code = CheckDestinations();
+    if (code == kExitOk) code = Write();
+    if (code != kExitOk) return code;
+    uint64_t total = 0;
+    for (const Planned& p : plan_) total += p.written;
+    Say(Shown(installer_.path) + ": " + std::to_string(plan_.size()) + " files, " + Grouped(total) +
+        " bytes, extracted into " + Shown(options_.dir) + (damaged_ ? " (salvaged: damaged)" : ""));
+    return damaged_ ? kExitBadData : kExitOk;
 }
 
 }  // namespace
@@ -180,44 +341,21 @@ int ExtractOne(FILE* in, const std::string& installer, const std::string& windir
 int Extract(const std::vector<std::string>& argv) {
     Args args;
     std::string error;
-    if (!ParseArgs(argv, {"-d"}, {"--force"}, &args, &error)) return UsageError("extract", error);
-    if (args.help) {
-        std::fputs(kExtractHelp, stdout);
-        return kExitOk;
-    }
-    if (args.positional.size() != 1) return UsageError("extract", "expected one INSTALLER");
-    if (!args.values.count("-d")) return UsageError("extract", "-d WINDIR is required");
-    const std::string& installer = args.positional[0];
-    std::string windir = args.values["-d"];
-    while (windir.size() > 1 && windir.back() == '/') windir.pop_back();
-    struct stat st;
-    if (stat(windir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return Fail(kExitUsage, windir + ": expected an existing folder to stand for the Windows directory");
+    const std::vector<OptionSpec> specs = {
+        {"-d", "--directory", true}, {"--force", "-f", false}, {"--salvage", nullptr, false}};
+    if (!ParseArgs(argv, specs, &args, &error)) return UsageError("extract", error);
+    if (args.help) return ShowHelp("extract");
+    if (args.positional.empty()) return UsageError("extract", "expected at least one INSTALLER");
+    SetQuiet(args.has("-q"));
+    Options options;
+    options.dir = args.has("-d") ? args.value("-d") : ".";
+    while (options.dir.size() > 1 && options.dir.back() == '/') options.dir.pop_back();
+    if (options.dir.empty()) return UsageError("extract", "-d needs a folder");
+    options.force = args.has("--force");
+    options.salvage = args.has("--salvage");
 
-    PackageCheck check;
-    PackageStatus status = CheckPackageDetail(installer.c_str(), &check);
-    if (status != PACKAGE_OK) return Fail(CheckExitCode(status), DescribeCheck(installer, status, check));
-    std::vector<Planned> plan;
-    int code = Plan(installer, windir, &plan, &error);
-    if (code != kExitOk) return Fail(code, error);
-    if (!args.flags.count("--force"))
-        for (const Planned& p : plan)
-            if (lstat(p.destination.c_str(), &st) == 0)
-                return Fail(kExitUsage, p.destination + ": exists; nothing extracted (use --force to replace it)");
-    for (const Planned& p : plan)
-        if (!FoldersStayInside(windir, p.relative, &error)) return Fail(kExitIo, error);
-
-    FILE* in = std::fopen(installer.c_str(), "rb");
-    if (!in) return Fail(kExitIo, installer + ": cannot open for reading");
-    uint64_t total = 0;
-    for (size_t i = 0; i < plan.size() && code == kExitOk; i++) {
-        code = ExtractOne(in, installer, windir, plan[i], (int)i);
-        total += plan[i].entry.originalSize ? plan[i].entry.originalSize : plan[i].entry.storedSize;
-    }
-    std::fclose(in);
-    if (code == kExitOk)
-        std::printf("%s: %zu files, %s bytes, extracted into %s\n", installer.c_str(), plan.size(),
-                    Grouped(total).c_str(), windir.c_str());
+    int code = kExitOk;
+    for (const std::string& path : args.positional) code = WorstExit(code, Extraction(path, options).Run());
     return code;
 }
 

@@ -1,75 +1,136 @@
 // scrpack pack: writes an installer with the package writer, after checking
-// that every compressed stream expands back to exactly its file, so that a
-// fault in the encoder can never ship.
+// that the installer's files would not clash under its name and that every
+// compressed stream expands back to exactly its file, so that a fault in
+// the encoder can never ship.
+#include "tools/scrpack/cli.h"
+#include "tools/scrpack/installer.h"
+#include "tools/scrpack/output.h"
 #include "tools/scrpack/scrpack.h"
+#include "tools/scrpack/system.h"
 
 #include "tools/authoring/codepage.h"
 #include "tools/authoring/package_writer.h"
+#include "tools/authoring/read_file.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
+#include <cstdio>
+
+#ifndef SCRPACK_BUILD_STUB
+#error "SCRPACK_BUILD_STUB names the stub of the build tree"
+#endif
 
 namespace scrpack {
 
 namespace {
 
-namespace fs = std::filesystem;
+// The stub: --stub, else $SCRPACK_STUB, else the one installed beside the
+// program, else the build tree's. "" with *looked naming the places tried.
+std::string FindStub(const Args& args, std::string* looked) {
+    if (args.has("--stub")) return args.value("--stub");
+    std::string fromEnvironment = sys::Environment("SCRPACK_STUB");
+    if (!fromEnvironment.empty()) return fromEnvironment;
+    std::vector<std::string> places;
+    std::string program = sys::OwnProgram();
+    if (!program.empty()) places.push_back(sys::JoinPath(sys::FolderOf(sys::FolderOf(program)), "share/scrpack/stub.exe"));
+    places.push_back(SCRPACK_BUILD_STUB);
+    *looked = "$SCRPACK_STUB (not set)";
+    for (const std::string& place : places) {
+        if (sys::TargetAt(place) == sys::Node::File) return place;
+        *looked += ", " + Shown(place);
+    }
+    return "";
+}
 
 // The extension field of a file: its own extension in Windows-1252.
 bool ExtensionOf(const std::string& path, std::string* extension, std::string* error) {
-    std::string utf8 = fs::path(path).extension().string();
+    std::string name = sys::LastComponent(path);
+    size_t dot = name.rfind('.');
+    std::string utf8 = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
     std::string problem;
     if (!authoring::Utf8ToCp1252(utf8, extension, &problem)) {
-        *error = path + ": the extension: " + problem;
+        *error = Shown(path) + ": the extension: " + problem;
         return false;
     }
     problem = authoring::CheckExtension(*extension);
-    if (!problem.empty()) {
-        *error = path + ": " + problem;
-        return false;
-    }
-    return true;
+    if (problem.empty()) return true;
+    *error = Shown(path) + ": " + problem;
+    return false;
 }
 
 int ExitFor(authoring::PackFault fault) {
-    return fault == authoring::PackFault::BadStub ? kExitBadData : fault == authoring::PackFault::Io ? kExitIo : kExitUsage;
+    return fault == authoring::PackFault::BadStub ? kExitBadData
+                                                   : fault == authoring::PackFault::Io ? kExitIo : kExitUsage;
+}
+
+// The installer's files under `fileName`, as they would install.
+InstallerFile Planned(const authoring::PackRequest& request, const std::string& fileName) {
+    InstallerFile planned;
+    planned.path = fileName;
+    planned.firstNumber = request.firstNumber;
+    for (size_t i = 0; i < request.files.size(); i++) {
+        InstallerEntry e;
+        e.index = (int)i;
+        std::snprintf(e.raw.extension, sizeof e.raw.extension, "%s", request.files[i].extension.c_str());
+        planned.entries.push_back(e);
+    }
+    return planned;
+}
+
+// An output name whose installed files would clash is refused, with one
+// that would not.
+int CheckNames(const authoring::PackRequest& request, const std::string& output) {
+    if (output == "-") return kExitOk;  // the name is given later, by whoever saves it
+    std::string fileName = sys::LastComponent(output);
+    InstallerFile planned = Planned(request, fileName);
+    if (!NameEntries(fileName, &planned))
+        return Error(kExitUsage, Shown(output) + ": the file name is too long for the installer's names");
+    Problem clash = FindClash(planned);
+    if (!clash.found()) return kExitOk;
+    size_t dot = fileName.rfind('.');
+    std::string stem = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+    std::string extension = dot == std::string::npos ? "" : fileName.substr(dot);
+    for (int n = 1; n < 100; n++) {
+        std::string candidate = stem + "-" + std::to_string(n) + extension;
+        InstallerFile other = Planned(request, candidate);
+        if (NameEntries(candidate, &other) && !FindClash(other).found())
+            return Error(kExitUsage, clash.message + "; name the installer differently, for example " +
+                                         Shown(candidate));
+    }
+    return Error(kExitUsage, clash.message + "; name the installer differently");
 }
 
 // Expands each compressed entry of the packed bytes and compares it with its file.
 bool RoundTrips(const authoring::Package& pkg, const authoring::PackRequest& request, std::string* error) {
+    std::vector<uint8_t> expanded;
     for (size_t i = 0; i < pkg.entries.size(); i++) {
         const authoring::PackedEntry& e = pkg.entries[i];
         if (e.originalSize == 0) continue;
-        FILE* in = fmemopen((void*)(pkg.bytes.data() + e.fileOffset), e.storedSize, "rb");
-        char* expanded = nullptr;
-        size_t expandedSize = 0;
-        FILE* out = open_memstream(&expanded, &expandedSize);
-        bool same = false;
-        if (in && out) {
-            DecodeOutcome outcome = DecodeEntry(in, out, e.originalSize, e.storedSize);
-            std::fflush(out);
-            same = outcome.whole(e.originalSize) && expandedSize == request.files[i].bytes.size() &&
-                   std::equal(request.files[i].bytes.begin(), request.files[i].bytes.end(), (const uint8_t*)expanded);
-        }
-        if (in) std::fclose(in);
-        if (out) std::fclose(out);
-        std::free(expanded);
-        if (!same) {
-            *error = request.files[i].name + ": its compressed stream does not expand back to the file (encoder fault)";
+        DecodeStatus status =
+            authoring::DecodeBuffer(pkg.bytes.data() + e.fileOffset, e.storedSize, e.originalSize, &expanded);
+        if (status != DECODE_OK || expanded != request.files[i].bytes) {
+            *error = Shown(request.files[i].name) + ": its compressed stream does not expand back to the file "
+                                                     "(encoder fault)";
             return false;
         }
     }
     return true;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
-}
-
-const char* Role(size_t index) {
-    return index == 0 ? "screen saver" : index == 1 ? "data file" : "extra file";
+int ReadInputs(const Args& args, authoring::PackRequest* request) {
+    std::string error;
+    for (const std::string& path : args.positional) {
+        authoring::PackInput input;
+        input.name = path;
+        switch (authoring::ReadWholeFile(path, authoring::kTwoGiB - 1, &input.bytes, &error)) {
+        case authoring::ReadOutcome::Read: break;
+        case authoring::ReadOutcome::TooLarge:
+            return Error(kExitUsage, Shown(path) + ": 2 GiB or more; an installer installs less than 2 GiB");
+        default: return Error(kExitIo, error);
+        }
+        if (!ExtensionOf(path, &input.extension, &error)) return Error(kExitUsage, error);
+        request->files.push_back(std::move(input));
+    }
+    return kExitOk;
 }
 
 }  // namespace
@@ -77,53 +138,61 @@ const char* Role(size_t index) {
 int Pack(const std::vector<std::string>& argv) {
     Args args;
     std::string error;
-    if (!ParseArgs(argv, {"-o", "--stub", "--title", "--first-number"}, {"--store"}, &args, &error))
-        return UsageError("pack", error);
-    if (args.help) {
-        std::fputs(kPackHelp, stdout);
-        return kExitOk;
-    }
-    for (const char* required : {"-o", "--stub", "--title"})
-        if (!args.values.count(required)) return UsageError("pack", std::string(required) + " is required");
+    const std::vector<OptionSpec> specs = {{"-o", "--output", true},        {"--stub", nullptr, true},
+                                           {"--title", nullptr, true},      {"--first-number", nullptr, true},
+                                           {"--store", nullptr, false},     {"--force", "-f", false}};
+    if (!ParseArgs(argv, specs, &args, &error)) return UsageError("pack", error);
+    if (args.help) return ShowHelp("pack");
+    for (const char* required : {"-o", "--title"})
+        if (!args.has(required)) return UsageError("pack", std::string(required) + " is required");
     if (args.positional.size() < 2) return UsageError("pack", "expected SAVER and DATA, then any EXTRA files");
+    SetQuiet(args.has("-q"));
 
     authoring::PackRequest request;
-    request.stubPath = args.values["--stub"];
-    request.storeAll = args.flags.count("--store") != 0;
-    const std::string& output = args.values["-o"];
+    std::string looked;
+    request.stubPath = FindStub(args, &looked);
+    if (request.stubPath.empty())
+        return Error(kExitUsage, "pack: no stub found; looked at " + looked + "; name one with --stub");
+    request.storeAll = args.has("--store");
+    std::string output = args.value("-o");
     std::string problem;
-    if (!authoring::Utf8ToCp1252(args.values["--title"], &request.title, &problem))
+    if (!authoring::Utf8ToCp1252(args.value("--title"), &request.title, &problem))
         return UsageError("pack", "the title: " + problem);
-    if (args.values.count("--first-number")) {
+    if (args.has("--first-number")) {
         uint64_t number;
-        if (!ParseNumber(args.values["--first-number"], 0xFFFF, &number))
+        if (!ParseNumber(args.value("--first-number"), 0xFFFF, &number))
             return UsageError("pack", "--first-number expects a number from 0 to 65535");
         request.firstNumber = (uint16_t)number;
     }
-    for (const std::string& path : args.positional) {
-        if (SameFile(path, output) || SameFile(request.stubPath, output))
-            return UsageError("pack", output + " is also an input; write the installer elsewhere");
-        authoring::PackInput input;
-        input.name = path;
-        if (!ReadWholeFile(path, &input.bytes, &error)) return Fail(kExitIo, error);
-        if (!ExtensionOf(path, &input.extension, &error)) return Fail(kExitUsage, error);
-        request.files.push_back(std::move(input));
-    }
+    std::vector<std::string> inputs = args.positional;
+    inputs.push_back(request.stubPath);
+    Output out;
+    int code = kExitOk;
+    if (!out.Open(output, args.has("--force"), inputs, args.has("--force"), &error, &code)) return Error(code, error);
+    code = ReadInputs(args, &request);
+    if (code == kExitOk) code = CheckNames(request, output);
+    if (code != kExitOk) return code;
 
     authoring::Package pkg;
     authoring::PackResult result = authoring::WritePackage(request, &pkg);
-    if (result.fault != authoring::PackFault::None) return Fail(ExitFor(result.fault), result.message);
-    if (!RoundTrips(pkg, request, &error)) return Fail(kExitBadData, error);
+    if (result.fault != authoring::PackFault::None) return Error(ExitFor(result.fault), result.message);
+    if (!RoundTrips(pkg, request, &error)) return Error(kExitBadData, error);
+    WatchInterrupts();
+    out.Write(pkg.bytes.data(), pkg.bytes.size());  // a failure is reported by Commit
+    if (!out.Commit(&error)) return Error(kExitIo, error);
+    if (Quiet()) return kExitOk;
+    FILE* report = out.toStandardOutput() ? stderr : stdout;
     for (size_t i = 0; i < pkg.entries.size(); i++) {
         const authoring::PackedEntry& e = pkg.entries[i];
-        std::printf("  [%zu] %-12s  %s: %s bytes -> %s bytes at offset %u (%s)\n", i, Role(i),
-                    request.files[i].name.c_str(), Grouped(request.files[i].bytes.size()).c_str(),
-                    Grouped(e.storedSize).c_str(), (unsigned)e.fileOffset, e.originalSize ? "compressed" : "stored");
+        std::fprintf(report, "  [%zu] %-12s  %s: %s bytes -> %s bytes at offset %u (%s)\n", i,
+                     RoleOf((int)i),
+                     Shown(request.files[i].name).c_str(), Grouped(request.files[i].bytes.size()).c_str(),
+                     Grouped(e.storedSize).c_str(), (unsigned)e.fileOffset, e.originalSize ? "compressed" : "stored");
     }
-    if (!WriteWholeFile(output, pkg.bytes, &error)) return Fail(kExitIo, error);
-    std::printf("%s: %s bytes, package at offset %u, %zu entries, %s bytes to install\n", output.c_str(),
-                Grouped(pkg.bytes.size()).c_str(), (unsigned)pkg.position, pkg.entries.size(),
-                Grouped(pkg.totalInstalled).c_str());
+    std::fprintf(report, "%s: %s bytes, package at offset %u, %zu entries, %s bytes to install (stub: %s)\n",
+                 output == "-" ? "standard output" : Shown(output).c_str(), Grouped(pkg.bytes.size()).c_str(),
+                 (unsigned)pkg.position, pkg.entries.size(), Grouped(pkg.totalInstalled).c_str(),
+                 Shown(request.stubPath).c_str());
     return kExitOk;
 }
 

@@ -1,0 +1,410 @@
+// scrpack's promises beyond the happy path, each on the fault it guards
+// against: the rules of an output path, several installers in one call, the
+// JSON listing, decompression bombs and cut streams, --salvage, interrupts,
+// a full disk, and names that would clash or that Windows refuses.
+#include "tests/scrpack/scrpack_fixture.h"
+
+#include "package/records.h"
+#include "platform/hostwin/hostwin.h"
+#include "tools/authoring/codepage.h"
+#include "tools/scrpack/scrpack.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace scrpacktest;
+namespace fs = std::filesystem;
+
+class Rules : public Scrpack {
+protected:
+    // A sound installer of the usual inputs, written to `name`.
+    std::vector<uint8_t> Good(const std::string& name) {
+        PutInputs();
+        EXPECT_EQ(PackStandard(name).exit, 0);
+        return Get(name);
+    }
+    // Offset of catalogue entry `index` in an installer of the synthetic stub.
+    static uint32_t EntryAt(int index) { return pe::Build().layout.packagePos + CAT_HEADER_SIZE + ENTRY_SIZE * index; }
+    // The files below `folder`, none of them temporary.
+    void ExpectNoTemporaries(const std::string& folder) {
+        for (const std::string& f : Tree(folder)) EXPECT_EQ(f.find(".scrpack-"), std::string::npos) << f;
+    }
+};
+
+// Drive-like names are file names on Linux, nothing more.
+TEST_F(Rules, DriveLikeFileNames) {
+    Good("D:demo.exe");
+    Outcome v = Run({"verify", Path("D:demo.exe")});
+    EXPECT_EQ(v.exit, 0) << v.err;
+    ASSERT_EQ(Run({"compress", Path("notes.txt"), Path("C:x.lz")}).exit, 0);
+    Outcome e = Run({"expand", "--size", "9000", Path("C:x.lz"), Path("back.txt")});
+    EXPECT_EQ(e.exit, 0) << e.err;
+    EXPECT_EQ(Get("back.txt"), Get("notes.txt"));
+}
+
+// Every rule of an output path, for each action that writes one.
+TEST_F(Rules, OutputPaths) {
+    Good("reference.exe");
+    ASSERT_EQ(Run({"compress", Path("notes.txt"), Path("stream.lz")}).exit, 0);
+    struct Action {
+        const char* name;
+        std::string input;  // the file the action reads (refused as OUT)
+        std::vector<std::string> (*args)(const std::string& in, const std::string& out);
+        std::vector<uint8_t> expected;
+    };
+    const std::string stub = Path("stub.exe");
+    static std::string s_stub;
+    s_stub = stub;
+    const Action actions[] = {
+        {"compress", Path("notes.txt"),
+         [](const std::string& in, const std::string& out) { return std::vector<std::string>{"compress", in, out}; },
+         Get("stream.lz")},
+        {"expand", Path("stream.lz"),
+         [](const std::string& in, const std::string& out) {
+             return std::vector<std::string>{"expand", "--size", "9000", in, out};
+         },
+         Get("notes.txt")},
+        {"pack", Path("a.b"),
+         [](const std::string& in, const std::string& out) {
+             return std::vector<std::string>{"pack", "--stub", s_stub, "--title", "T", "-o", out, in, in};
+         },
+         {}},
+    };
+    bool root = geteuid() == 0;
+    for (const Action& a : actions) {
+        SCOPED_TRACE(a.name);
+        std::vector<uint8_t> expected = a.expected;
+        if (expected.empty()) {  // pack: what it writes to a new file
+            ASSERT_EQ(Run(a.args(a.input, Path("new.exe"))).exit, 0);
+            expected = Get("new.exe");
+        }
+        auto run = [&](const std::string& out, bool force) {
+            std::vector<std::string> args = a.args(a.input, out);
+            if (force) args.insert(args.begin() + 1, "-f");
+            return Run(args);
+        };
+        std::vector<uint8_t> keep = {'k', 'e', 'e', 'p'};
+
+        Put("old", keep);  // an existing file: replaced only with -f
+        Outcome o = run(Path("old"), false);
+        EXPECT_EQ(o.exit, 1);
+        EXPECT_NE(o.err.find("exists"), std::string::npos) << o.err;
+        EXPECT_EQ(Get("old"), keep);
+        EXPECT_EQ(run(Path("old"), true).exit, 0);
+        EXPECT_EQ(Get("old"), expected);
+
+        std::vector<uint8_t> input = Get(fs::path(a.input).filename().string());  // never its own output
+        o = run(a.input, true);
+        EXPECT_EQ(o.exit, 1);
+        EXPECT_NE(o.err.find("is also an input"), std::string::npos) << o.err;
+        EXPECT_EQ(Get(fs::path(a.input).filename().string()), input);
+
+        Put("target", keep);  // a symbolic link: replaced as a link with -f, its target untouched
+        fs::remove(Path("link"));
+        fs::create_symlink(Path("target"), Path("link"));
+        EXPECT_EQ(run(Path("link"), false).exit, 1);
+        EXPECT_TRUE(fs::is_symlink(Path("link")));
+        EXPECT_EQ(run(Path("link"), true).exit, 0);
+        EXPECT_FALSE(fs::is_symlink(Path("link")));
+        EXPECT_EQ(Get("link"), expected);
+        EXPECT_EQ(Get("target"), keep);
+
+        fs::remove(Path("fifo"));  // a FIFO: written in place, still a FIFO
+        ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+        std::vector<uint8_t> fromFifo;
+        std::thread reader([&] {
+            std::ifstream in(Path("fifo"), std::ios::binary);
+            fromFifo.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        });
+        o = run(Path("fifo"), false);
+        int unblock = open(Path("fifo").c_str(), O_WRONLY | O_NONBLOCK);  // in case scrpack never opened it
+        if (unblock >= 0) close(unblock);
+        reader.join();
+        EXPECT_EQ(o.exit, 0) << o.err;
+        EXPECT_EQ(fromFifo, expected);
+        EXPECT_EQ(fs::status(Path("fifo")).type(), fs::file_type::fifo);
+
+        if (root) {  // a device node of our own (a null device): written to, still a device
+            fs::remove(Path("null"));
+            ASSERT_EQ(mknod(Path("null").c_str(), S_IFCHR | 0600, makedev(1, 3)), 0);
+            EXPECT_EQ(run(Path("null"), false).exit, 0);
+            EXPECT_EQ(fs::status(Path("null")).type(), fs::file_type::character);
+        }
+
+        o = run("-", true);  // standard output: the very bytes, the summary elsewhere
+        EXPECT_EQ(o.exit, 0) << o.err;
+        EXPECT_EQ(std::vector<uint8_t>(o.out.begin(), o.out.end()), expected);
+        ExpectNoTemporaries(Path(""));
+    }
+    // Standard input as IN.
+    Outcome c = Run({"compress", "-", "-"}, Path("notes.txt"));
+    EXPECT_EQ(std::vector<uint8_t>(c.out.begin(), c.out.end()), Get("stream.lz"));
+    Outcome e = Run({"expand", "--size", "9000", "-", Path("from-stdin")}, Path("stream.lz"));
+    EXPECT_EQ(e.exit, 0) << e.err;
+    EXPECT_EQ(Get("from-stdin"), Get("notes.txt"));
+    if (!root) GTEST_SKIP() << "the device-node rows need root (mknod)";
+}
+
+// Several installers in one call: a report each, the worst verdict as exit code.
+TEST_F(Rules, SeveralInstallersMixedVerdicts) {
+    Good("good.exe");
+    Put("good2.exe", Get("good.exe"));
+    Put("text.exe", {'n', 'o', 't', ' ', 'a', 'n', ' ', 'e', 'x', 'e'});
+    std::vector<uint8_t> bad = Get("good.exe");
+    bad[EntryAt(3) + ENTRY_EXTENSION + 1] = '?';  // an extension Windows refuses in a name
+    Put("bad.exe", bad);
+    struct Case {
+        std::vector<std::string> files;
+        int exit;
+    } cases[] = {
+        {{"good.exe", "good2.exe"}, 0},
+        {{"good.exe", "missing.exe"}, 1},
+        {{"missing.exe", "text.exe", "good.exe"}, 2},
+        {{"bad.exe", "good.exe"}, 2},
+    };
+    for (const Case& c : cases) {
+        for (const char* action : {"list", "verify", "extract"}) {
+            std::vector<std::string> args = {action};
+            if (std::string(action) == "extract") args = {"extract", "-f", "-d", Path("win")};
+            for (const std::string& f : c.files) args.push_back(Path(f));
+            Outcome o = Run(args);
+            SCOPED_TRACE(std::string(action) + " " + c.files[0] + " " + c.files[1]);
+            EXPECT_EQ(o.exit, c.exit) << o.err;
+            for (const std::string& f : c.files) {
+                bool sound = f.rfind("good", 0) == 0;
+                std::string report = sound ? (std::string(action) == "verify" ? Path(f) + ": OK" : Path(f))
+                                           : "scrpack: " + Path(f);
+                EXPECT_NE((sound ? o.out : o.err).find(report), std::string::npos) << f << "\n" << o.out << o.err;
+            }
+        }
+    }
+    Outcome o = Run({"verify", Path("text.exe"), Path("bad.exe")});
+    EXPECT_NE(o.err.find("scrpack: " + Path("text.exe") + ": not a Windows executable\n"), std::string::npos)
+        << "one line, no position read from a text file: " << o.err;
+    EXPECT_NE(o.err.find("\".?\" holds a character Windows refuses"), std::string::npos) << o.err;
+}
+
+// The JSON listing parses back whatever bytes the installer holds, and the
+// text listing never sends a control character to the terminal.
+TEST_F(Rules, ListJsonParsesBackAndTextIsEscaped) {
+    std::vector<uint8_t> bytes = Good("odd.exe");
+    const std::string title = "A\x1B[31mB\x07\x81\"\\ \xE9";
+    uint32_t p = pe::Build().layout.packagePos;
+    std::fill(bytes.begin() + p, bytes.begin() + p + CAT_TITLE_SIZE, 0);
+    std::copy(title.begin(), title.end(), bytes.begin() + p);
+    bytes[EntryAt(3) + ENTRY_EXTENSION + 1] = 0x9D;
+    Put("odd.exe", bytes);
+    Put("text.exe", {'t', 'e', 'x', 't'});
+
+    Outcome o = Run({"list", "--json", Path("odd.exe"), Path("text.exe"), Path("missing.exe")});
+    EXPECT_EQ(o.exit, 2);
+    std::ofstream(Path("list.json"), std::ios::binary) << o.out;
+    std::string script =
+        "import json,sys\n"
+        "d=json.load(open(sys.argv[1],encoding='utf-8'))\n"
+        "out=open(sys.argv[2],'w',encoding='utf-8')\n"
+        "print(len(d),file=out); print(repr(d[0]['title']),file=out)\n"
+        "print(d[0]['first_number'], d[0]['total_size'],file=out)\n"
+        "print(' '.join(e['role']+':'+e['path']+':'+str(e['compressed']) for e in d[0]['entries']),file=out)\n"
+        "print('error' in d[0], sorted(d[1].keys()), sorted(d[2].keys()),file=out)\n";
+    std::ofstream(Path("check.py")) << script;
+    std::string command = "python3 " + Quote(Path("check.py")) + " " + Quote(Path("list.json")) + " " +
+                          Quote(Path("parsed.txt")) + " 2>" + Quote(Path("python.err"));
+    ASSERT_EQ(std::system(command.c_str()), 0) << Slurp(Path("python.err")) << o.out;
+    std::string expectedTitle = "'A\\x1b[31mB\\x07\\x81\"\\\\ \xC3\xA9'\n";
+    EXPECT_EQ(Slurp(Path("parsed.txt")),
+              "3\n" + expectedTitle + "13 44001\n"
+              "saver:ODD.SCR:True data:TORVANEL/KAVRELIN/odd/odd.DAT:False "
+              "extra:TORVANEL/KAVRELIN/odd/FILE0013.txt:True extra:TORVANEL/KAVRELIN/odd/FILE0014.\xC2\x9D:False\n"
+              "False ['error', 'file'] ['error', 'file']\n");
+
+    o = Run({"list", Path("odd.exe")});
+    EXPECT_EQ(o.exit, 0) << o.err;
+    EXPECT_EQ(o.out.find_first_of(std::string("\x1B\x07", 2)), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"A\\x1B[31mB\\x07\\x81\\\"\\\\ \xC3\xA9\""), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("FILE0014.\\x9D"), std::string::npos) << o.out;
+}
+
+// A stream that declares far more than its stored bytes can give ends at
+// once and nothing is written; one cut within the bound is found as cut.
+TEST_F(Rules, BombsAndCutStreams) {
+    std::vector<uint8_t> good = Good("good.exe");
+    struct Case {
+        const char* what;
+        uint32_t stored, original;  // for entry 0, the compressed saver
+        std::string mention;
+    } cases[] = {
+        {"a bomb", 200, 4000000000u, "declares 4,000,000,000 bytes, more than its 200 stored bytes can give"},
+        {"cut within the bound", 200, 4000, "is cut short: it needs more than its 200 stored bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> bytes = good;
+        StoreU32(bytes.data() + EntryAt(0) + ENTRY_STORED_SIZE, c.stored);
+        StoreU32(bytes.data() + EntryAt(0) + ENTRY_ORIGINAL_SIZE, c.original);
+        Put("bomb.exe", bytes);
+        Outcome v = Run({"verify", Path("bomb.exe")});
+        EXPECT_EQ(v.exit, 2);
+        EXPECT_NE(v.err.find(c.mention), std::string::npos) << v.err;
+        Outcome x = Run({"extract", "-d", Path("out"), Path("bomb.exe")});
+        EXPECT_EQ(x.exit, 2);
+        EXPECT_NE(x.err.find(c.mention), std::string::npos) << x.err;
+        EXPECT_FALSE(fs::exists(Path("out"))) << "not even the folder is made";
+    }
+}
+
+// A download cut inside its last file: nothing without --salvage; with it,
+// every entry, the cut one as the decoder gives it, and a warning naming it.
+TEST_F(Rules, SalvageWritesWhatCanBeHad) {
+    std::vector<uint8_t> good = Good("cut.exe");
+    uint32_t notes = LoadU32(good.data() + EntryAt(2) + ENTRY_FILE_OFFSET);
+    uint32_t notesStored = LoadU32(good.data() + EntryAt(2) + ENTRY_STORED_SIZE);
+    Put("cut.exe", std::vector<uint8_t>(good.begin(), good.begin() + notes + notesStored / 2));
+
+    Outcome x = Run({"extract", "-d", Path("win"), Path("cut.exe")});
+    EXPECT_EQ(x.exit, 2);
+    EXPECT_FALSE(fs::exists(Path("win")));
+
+    x = Run({"extract", "--salvage", "-d", Path("win"), Path("cut.exe")});
+    EXPECT_EQ(x.exit, 2);
+    EXPECT_NE(x.err.find("warning: " + Path("cut.exe") + ": entry 2"), std::string::npos) << x.err;
+    std::string data = "win/TORVANEL/KAVRELIN/cut/";
+    EXPECT_EQ(Get("win/CUT.SCR"), Get("sunset.scr"));
+    EXPECT_EQ(Get(data + "cut.DAT"), Get("scene.dat"));
+    std::vector<uint8_t> salvaged = Get(data + "FILE0013.txt"), original = Get("notes.txt");
+    ASSERT_EQ(salvaged.size(), original.size());
+    EXPECT_TRUE(std::equal(original.begin(), original.begin() + 1000, salvaged.begin())) << "the part before the cut";
+    EXPECT_NE(salvaged, original);
+    EXPECT_EQ(Get(data + "FILE0014.b"), std::vector<uint8_t>()) << "stored entirely past the cut: nothing to write";
+}
+
+// An interrupt during an extraction removes its temporary files and the
+// folders it made, and the process ends with 128 + the signal.
+TEST_F(Rules, InterruptLeavesNothingBehind) {
+    std::vector<uint8_t> bomb = Good("slow.exe");  // --salvage of a bomb writes gigabytes: time to interrupt
+    StoreU32(bomb.data() + EntryAt(0) + ENTRY_STORED_SIZE, 200);
+    StoreU32(bomb.data() + EntryAt(0) + ENTRY_ORIGINAL_SIZE, 4000000000u);
+    Put("slow.exe", bomb);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        std::string out = Path("win-" + std::to_string(sig));
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int s : {SIGINT, SIGTERM, SIGHUP}) signal(s, SIG_DFL);
+            int devnull = open("/dev/null", O_WRONLY);
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+            std::string slow = Path("slow.exe");
+            execl(SCRPACK_PATH, "scrpack", "extract", "--salvage", "-d", out.c_str(), slow.c_str(), (char*)nullptr);
+            _exit(127);
+        }
+        bool writing = false;  // until a temporary file has bytes in it
+        for (int tries = 0; tries < 4000 && !writing; tries++) {
+            std::error_code ec;
+            for (auto it = fs::recursive_directory_iterator(out, ec); !ec && it != fs::recursive_directory_iterator();
+                 it.increment(ec))
+                if (it->path().filename().string().rfind(".scrpack-", 0) == 0 && it->file_size(ec) > 100000)
+                    writing = true;
+            if (!writing) usleep(2000);
+        }
+        EXPECT_TRUE(writing) << "the extraction never got under way";
+        kill(child, sig);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+        EXPECT_FALSE(fs::exists(out)) << "temporary files and the folders made for them are gone";
+    }
+}
+
+// The file layer's fault switches reach scrpack's own reads and writes: a
+// full disk or a failed read is a clean error naming the file, the old file
+// stays and no temporary file is left. Each fault hits the last read or
+// write of a clean run, or the first open: deep inside the work.
+TEST_F(Rules, FailedWritesAndReadsLoseNothing) {
+    Good("good.exe");
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    struct Case {
+        const char* what;
+        void (*fault)(const hostwin::Counters& clean);
+        std::vector<std::string> args;
+        std::string mention;
+    } cases[] = {
+        {"disk full while extracting",
+         [](const hostwin::Counters& clean) { hostwin::FaultSwitches().diskFull = clean.writes; },
+         {"extract", "-f", "-d", Path("win"), Path("good.exe")}, "FILE0014.b: cannot write it: No space left on device"},
+        {"disk full while compressing",
+         [](const hostwin::Counters& clean) { hostwin::FaultSwitches().diskFull = clean.writes; },
+         {"compress", "-f", Path("notes.txt"), Path("old.lz")}, "old.lz: cannot write it: No space left on device"},
+        {"a read fails while verifying",
+         [](const hostwin::Counters& clean) { hostwin::FaultSwitches().failRead = clean.reads; },
+         {"verify", Path("good.exe")}, "good.exe: cannot read entry 2 at offset"},
+        {"the installer cannot be opened", [](const hostwin::Counters&) { hostwin::FaultSwitches().failOpen = 1; },
+         {"list", Path("good.exe")}, "good.exe: cannot open it: Permission denied"},
+    };
+    auto main = [](std::vector<std::string> args, std::string* err) {
+        args.insert(args.begin(), "scrpack");
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(&a[0]);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        int code = scrpack::Main((int)argv.size(), argv.data());
+        testing::internal::GetCapturedStdout();
+        *err = testing::internal::GetCapturedStderr();
+        return code;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string err;
+        hostwin::Reset();
+        ASSERT_EQ(main(c.args, &err), 0) << err;
+        hostwin::Counters clean = hostwin::Count();
+        fs::create_directories(Path("win/TORVANEL/KAVRELIN/good"));
+        Put("win/TORVANEL/KAVRELIN/good/FILE0014.b", old);
+        Put("old.lz", old);
+        hostwin::Reset();
+        c.fault(clean);
+        EXPECT_EQ(main(c.args, &err), 1) << err;
+        EXPECT_NE(err.find(c.mention), std::string::npos) << err;
+        EXPECT_EQ(Get("win/TORVANEL/KAVRELIN/good/FILE0014.b"), old);
+        EXPECT_EQ(Get("old.lz"), old);
+        ExpectNoTemporaries(Path(""));
+    }
+    hostwin::Reset();
+}
+
+// Two entries that would install to one path, as Windows compares names.
+TEST_F(Rules, ClashingNames) {
+    Put("s.scr", {1, 2, 3});
+    Put("d.dat", {4, 5});
+    for (const char* extra : {"x.DAT", "x.dat"}) {
+        SCOPED_TRACE(extra);
+        Put(extra, {6});
+        Outcome o = Run({"pack", "-o", Path("FILE0001.exe"), "--stub", Path("stub.exe"), "--title", "T",
+                         "--first-number", "1", Path("s.scr"), Path("d.dat"), Path(extra)});
+        EXPECT_EQ(o.exit, 1);
+        EXPECT_NE(o.err.find("entry 1 (data file) and entry 2 (extra file) would both install to"), std::string::npos)
+            << o.err;
+        EXPECT_NE(o.err.find("for example FILE0001-1.exe"), std::string::npos) << o.err;
+        EXPECT_FALSE(fs::exists(Path("FILE0001.exe")));
+
+        ASSERT_EQ(Run({"pack", "-f", "-o", Path("Other.exe"), "--stub", Path("stub.exe"), "--title", "T",
+                       "--first-number", "1", Path("s.scr"), Path("d.dat"), Path(extra)})
+                      .exit,
+                  0);
+        fs::rename(Path("Other.exe"), Path("FILE0001.exe"));  // renamed after packing
+        EXPECT_EQ(Run({"verify", Path("FILE0001.exe")}).exit, 2);
+        EXPECT_EQ(Run({"extract", "-d", Path("win"), Path("FILE0001.exe")}).exit, 2);
+        EXPECT_FALSE(fs::exists(Path("win")));
+        fs::remove(Path("FILE0001.exe"));
+    }
+}
+
+}  // namespace

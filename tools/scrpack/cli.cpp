@@ -1,0 +1,202 @@
+// scrpack's command line and messages (see cli.h).
+#include "tools/scrpack/cli.h"
+
+#include "tools/authoring/codepage.h"
+
+#include <cstdio>
+
+namespace scrpack {
+
+namespace {
+
+bool g_quiet = false;
+
+const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& name) {
+    for (const OptionSpec& spec : specs)
+        if (name == spec.name || (spec.alias && name == spec.alias)) return &spec;
+    return nullptr;
+}
+
+std::string Hex(unsigned byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "\\x%02X", byte & 0xFF);
+    return text;
+}
+
+}  // namespace
+
+int WorstExit(int a, int b) {
+    if (a == kExitBadData || b == kExitBadData) return kExitBadData;
+    return a != kExitOk ? a : b;
+}
+
+std::string Args::value(const char* name) const {
+    auto it = values.find(name);
+    return it == values.end() ? "" : it->second;
+}
+
+bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs, Args* out,
+               std::string* error) {
+    *out = Args();
+    std::vector<OptionSpec> all = specs;
+    all.push_back({"-q", "--quiet", false});
+    bool options = true;
+    for (size_t i = 0; i < args.size(); i++) {
+        const std::string& arg = args[i];
+        if (!options || arg.size() < 2 || arg[0] != '-') {
+            out->positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            options = false;
+            continue;
+        }
+        if (arg == "-h" || arg == "--help") {
+            out->help = true;
+            continue;
+        }
+        size_t eq = arg.compare(0, 2, "--") == 0 ? arg.find('=') : std::string::npos;
+        std::string name = arg.substr(0, eq);
+        const OptionSpec* spec = FindSpec(all, name);
+        std::string value;
+        bool hasValue = eq != std::string::npos;
+        if (hasValue) value = arg.substr(eq + 1);
+        if (!spec && arg[1] != '-' && arg.size() > 2) {  // "-dDIR"
+            spec = FindSpec(all, arg.substr(0, 2));
+            if (spec && spec->takesValue) {
+                value = arg.substr(2);
+                hasValue = true;
+            } else {
+                spec = nullptr;
+            }
+        }
+        if (!spec) {
+            *error = "unknown option \"" + Shown(arg, false) + "\"";
+            return false;
+        }
+        if (!spec->takesValue) {
+            if (hasValue) {
+                *error = "option " + std::string(spec->name) + " takes no value";
+                return false;
+            }
+            out->flags[spec->name] = true;
+            continue;
+        }
+        if (!hasValue) {
+            if (i + 1 >= args.size()) {
+                *error = "option " + name + " needs a value";
+                return false;
+            }
+            value = args[++i];
+        }
+        out->values[spec->name] = value;
+    }
+    return true;
+}
+
+bool ParseNumber(const std::string& text, uint64_t max, uint64_t* value) {
+    if (text.empty() || text.size() > 19) return false;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (uint64_t)(c - '0');
+    }
+    if (v > max) return false;
+    *value = v;
+    return true;
+}
+
+void SetQuiet(bool quiet) {
+    g_quiet = quiet;
+}
+
+bool Quiet() {
+    return g_quiet;
+}
+
+int Error(int code, const std::string& message) {
+    std::fflush(stdout);  // results so far come first
+    std::fprintf(stderr, "scrpack: %s\n", message.c_str());
+    return code;
+}
+
+void Warning(const std::string& message) {
+    if (g_quiet) return;
+    std::fflush(stdout);
+    std::fprintf(stderr, "scrpack: warning: %s\n", message.c_str());
+}
+
+void Say(const std::string& line) {
+    if (!g_quiet) std::printf("%s\n", line.c_str());
+}
+
+int UsageError(const std::string& action, const std::string& message) {
+    return Error(kExitUsage, action + ": " + message + " (see scrpack help " + action + ")");
+}
+
+std::string Shown(const std::string& utf8, bool quoted) {
+    std::string out;
+    for (size_t at = 0; at < utf8.size();) {
+        size_t start = at;
+        uint32_t code;
+        if (!authoring::NextCodePoint(utf8, &at, &code)) {
+            out += Hex((unsigned char)utf8[at++]);
+            continue;
+        }
+        if (code < 0x20 || (code >= 0x7F && code < 0xA0)) {
+            out += Hex(code);
+        } else if (quoted && (code == '"' || code == '\\')) {
+            out += '\\';
+            out += (char)code;
+        } else {
+            out.append(utf8, start, at - start);
+        }
+    }
+    return out;
+}
+
+std::string ShownCp1252(const std::string& text, bool quoted) {
+    return Shown(authoring::Cp1252ToUtf8(text), quoted);
+}
+
+std::string JsonString(const std::string& utf8) {
+    std::string out = "\"";
+    char escape[8];
+    for (size_t at = 0; at < utf8.size();) {
+        size_t start = at;
+        uint32_t code;
+        if (!authoring::NextCodePoint(utf8, &at, &code)) {
+            code = (unsigned char)utf8[at++];
+            std::snprintf(escape, sizeof escape, "\\u%04X", code);
+            out += escape;
+            continue;
+        }
+        if (code == '"' || code == '\\') {
+            out += '\\';
+            out += (char)code;
+        } else if (code < 0x20 || (code >= 0x7F && code < 0xA0)) {
+            std::snprintf(escape, sizeof escape, "\\u%04X", code);
+            out += escape;
+        } else {
+            out.append(utf8, start, at - start);
+        }
+    }
+    return out + "\"";
+}
+
+std::string Grouped(uint64_t value) {
+    std::string digits = std::to_string(value), out;
+    for (size_t i = 0; i < digits.size(); i++) {
+        if (i && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+std::string Offset(uint64_t value) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%llu (0x%llX)", (unsigned long long)value, (unsigned long long)value);
+    return text;
+}
+
+}  // namespace scrpack

@@ -1,0 +1,78 @@
+// scrpack's command line: options, exit codes, messages, and how bytes from
+// an installer or a file name are shown.
+//
+// Messages go to standard error as "scrpack: ..." and name the file; results
+// go to standard output. With -q only errors are printed.
+#ifndef TOOLS_SCRPACK_CLI_H
+#define TOOLS_SCRPACK_CLI_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace scrpack {
+
+enum Exit { kExitOk = 0, kExitUsage = 1, kExitIo = 1, kExitBadData = 2 };
+
+// The exit code of several verdicts: 2 if any is bad data, else 1 if any
+// could not be read (or was refused), else 0.
+int WorstExit(int a, int b);
+
+// --- Options ---------------------------------------------------------------
+struct OptionSpec {
+    const char* name;   // "-o", "--force"
+    const char* alias;  // another spelling ("-f" for "--force"), or nullptr
+    bool takesValue;
+};
+
+struct Args {
+    std::vector<std::string> positional;       // "-" is positional: standard input or output
+    std::map<std::string, std::string> values;  // by the option's name
+    std::map<std::string, bool> flags;          // by the option's name
+    bool help = false;                          // -h or --help
+
+    bool has(const char* name) const { return flags.count(name) || values.count(name); }
+    std::string value(const char* name) const;
+};
+
+// Splits an action's arguments. "--name=value", "--name value" and "-dVALUE"
+// all work; "--" ends the options. Every action takes -q (quiet). False with
+// *error on an unknown option or a missing value.
+bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs, Args* out,
+               std::string* error);
+
+// Decimal text -> number no larger than `max`.
+bool ParseNumber(const std::string& text, uint64_t max, uint64_t* value);
+
+// --- Messages ----------------------------------------------------------------
+void SetQuiet(bool quiet);
+bool Quiet();
+// "scrpack: message" on standard error; returns `code`.
+int Error(int code, const std::string& message);
+// "scrpack: warning: message" on standard error, unless quiet.
+void Warning(const std::string& message);
+// A line of results or progress on standard output, unless quiet.
+void Say(const std::string& line);
+// A usage error of `action`: the message and where its help is.
+int UsageError(const std::string& action, const std::string& message);
+
+// --- Showing bytes -----------------------------------------------------------
+// UTF-8 text with every control character (C0, DEL, C1) and every byte that
+// is not UTF-8 written as \xNN; `quoted` also escapes '"' and '\'. What a
+// terminal would act upon never reaches it.
+std::string Shown(const std::string& utf8, bool quoted = false);
+// Bytes from an installer (code page 1252), shown the same way.
+std::string ShownCp1252(const std::string& text, bool quoted = false);
+// A JSON string literal of UTF-8 text; a byte that is not UTF-8 becomes the
+// character of the same number, so the output is valid JSON whatever it holds.
+std::string JsonString(const std::string& utf8);
+
+// "1,408,603"
+std::string Grouped(uint64_t value);
+// "16466 (0x4052)"
+std::string Offset(uint64_t value);
+
+}  // namespace scrpack
+
+#endif

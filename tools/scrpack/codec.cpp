@@ -1,0 +1,157 @@
+// scrpack compress and expand: raw compressed streams, as compressed entries
+// store them, written and read with the installer's own encoder and decoder.
+#include "tools/scrpack/cli.h"
+#include "tools/scrpack/output.h"
+#include "tools/scrpack/scrpack.h"
+#include "tools/scrpack/system.h"
+
+#include "decode/decode.h"
+#include "platform/streams.h"
+#include "tools/authoring/encoder.h"
+#include "tools/authoring/read_file.h"
+
+#include <cerrno>
+#include <cstdio>
+
+namespace scrpack {
+
+namespace {
+
+const uint64_t kLargestEntry = 0x7FFFFFFFu;  // an installer stays below 2 GiB
+
+std::string NameOf(const std::string& path) {
+    return path == "-" ? "standard input" : Shown(path);
+}
+
+// IN whole, at most `limit` bytes: standard input, or a file that is not a
+// regular one (a FIFO has no length to take as the stored size).
+int ReadInput(const std::string& path, uint64_t limit, const char* limitText, std::vector<uint8_t>* bytes) {
+    std::string error;
+    authoring::ReadOutcome outcome;
+    if (path == "-") {
+        sys::UseBinary(stdin);
+        outcome = authoring::ReadWholeStream(stdin, NameOf(path), limit, bytes, &error);
+    } else {
+        outcome = authoring::ReadWholeFile(path, limit, bytes, &error);
+    }
+    switch (outcome) {
+    case authoring::ReadOutcome::Read: return kExitOk;
+    case authoring::ReadOutcome::TooLarge: return Error(kExitUsage, NameOf(path) + ": " + limitText);
+    default: return Error(kExitIo, error);
+    }
+}
+
+// The result line; on standard error when standard output carries the data.
+void Summary(const Output& out, const std::string& line) {
+    if (Quiet()) return;
+    if (out.toStandardOutput()) std::fprintf(stderr, "%s\n", line.c_str());
+    else Say(line);
+}
+
+std::string OutName(const std::string& path) {
+    return path == "-" ? "standard output" : Shown(path);
+}
+
+// What a damaged stream gave, said after OUT is written.
+std::string DamageText(const std::string& in, const std::string& out, uint32_t stored, uint32_t size) {
+    switch (LastDecodeStatus()) {
+    case DECODE_SHORT_INPUT:
+        return NameOf(in) + ": the stream is cut short: it needed " + Grouped(LastDecodeShortfall()) +
+               " bytes more than its " + Grouped(stored) + " stored bytes, and zero bits stood in for them; " +
+               OutName(out) + " is written, damaged";
+    case DECODE_OVERRUN:
+        return NameOf(in) + ": the stream's last match runs past " + Grouped(size) + " bytes; " + OutName(out) +
+               " holds the first " + Grouped(size);
+    case DECODE_UNSET_RING:
+        return NameOf(in) + ": the stream copies from history it never wrote (zeros stood in); " + OutName(out) +
+               " is written, damaged";
+    default:
+        return NameOf(in) + ": " + DecodeStatusName(LastDecodeStatus());
+    }
+}
+
+}  // namespace
+
+int Compress(const std::vector<std::string>& argv) {
+    Args args;
+    std::string error;
+    if (!ParseArgs(argv, {{"--force", "-f", false}}, &args, &error)) return UsageError("compress", error);
+    if (args.help) return ShowHelp("compress");
+    if (args.positional.size() != 2) return UsageError("compress", "expected IN and OUT");
+    SetQuiet(args.has("-q"));
+    const std::string& inPath = args.positional[0];
+    const std::string& outPath = args.positional[1];
+    bool force = args.has("--force");
+
+    Output out;
+    int code = kExitOk;
+    if (!out.Open(outPath, force, {inPath}, force, &error, &code)) return Error(code, error);
+    std::vector<uint8_t> data;
+    code = ReadInput(inPath, kLargestEntry, "2 GiB or more; a compressed entry holds less", &data);
+    if (code != kExitOk) return code;
+    WatchInterrupts();
+    std::vector<uint8_t> stream = authoring::EncodeStream(data.data(), data.size());
+    if (!stream.empty()) out.Write(stream.data(), stream.size());  // a failure is reported by Commit
+    if (!out.Commit(&error)) return Error(kExitIo, error);
+    Summary(out, NameOf(inPath) + ": " + Grouped(data.size()) + " bytes -> " + OutName(outPath) + ": " +
+                     Grouped(stream.size()) + " bytes");
+    return kExitOk;
+}
+
+int Expand(const std::vector<std::string>& argv) {
+    Args args;
+    std::string error;
+    if (!ParseArgs(argv, {{"--size", nullptr, true}, {"--force", "-f", false}}, &args, &error))
+        return UsageError("expand", error);
+    if (args.help) return ShowHelp("expand");
+    if (args.positional.size() != 2) return UsageError("expand", "expected IN and OUT");
+    if (!args.has("--size")) return UsageError("expand", "--size N is required");
+    uint64_t size = 0;
+    if (!ParseNumber(args.value("--size"), 0xFFFFFFFFu, &size))
+        return UsageError("expand", "--size expects a number of bytes from 0 to 4294967295");
+    SetQuiet(args.has("-q"));
+    const std::string& inPath = args.positional[0];
+    const std::string& outPath = args.positional[1];
+
+    // The stored size is IN's length: a regular file is read as it stands,
+    // anything else whole first.
+    std::vector<uint8_t> held;
+    uint64_t stored = 0;
+    bool regular = inPath != "-" && sys::TargetAt(inPath) == sys::Node::File;
+    if (regular && !sys::FileSize(inPath, &stored)) return Error(kExitIo, Shown(inPath) + ": " + sys::ErrorText(errno));
+    if (regular && stored > kLargestEntry)
+        return Error(kExitUsage, Shown(inPath) + ": 2 GiB or more; a compressed entry holds less");
+    if (!regular) {
+        int code = ReadInput(inPath, kLargestEntry, "2 GiB or more; a compressed entry holds less", &held);
+        if (code != kExitOk) return code;
+        stored = held.size();
+    }
+    uint32_t most = MaxExpandedSize((uint32_t)stored);
+    if (size > most)
+        return Error(kExitBadData, NameOf(inPath) + ": a stream of " + Grouped(stored) + " bytes gives at most " +
+                                       Grouped(most) + " bytes without running past its end; " + Grouped(size) +
+                                       " cannot be its original size");
+
+    Output out;
+    int code = kExitOk;
+    if (!out.Open(outPath, args.has("--force"), {inPath}, true, &error, &code)) return Error(code, error);
+    errno = 0;
+    FILE* in = regular ? StreamOpen(inPath.c_str(), "rb") : sys::OpenMemoryReader(held);
+    if (!in) return Error(kExitIo, NameOf(inPath) + ": cannot open it: " + sys::ErrorText(errno));
+    WatchInterrupts();
+    errno = 0;
+    ExpandStream(in, out.stream(), (uint32_t)size, (uint32_t)stored, DECODE_TO_ORIGINAL_SIZE);
+    int readError = ReadFailed() ? (errno ? errno : EIO) : 0;
+    if (WriteFailed()) out.NoteWriteFailure();
+    StreamClose(in);
+    if (readError) return Error(kExitIo, NameOf(inPath) + ": cannot read it: " + sys::ErrorText(readError));
+    DecodeStatus status = LastDecodeStatus();
+    if (!out.Commit(&error)) return Error(kExitIo, error);
+    if (status != DECODE_OK && status != DECODE_WRITE_FAILED)
+        code = Error(kExitBadData, DamageText(inPath, outPath, (uint32_t)stored, (uint32_t)size));
+    Summary(out, NameOf(inPath) + ": " + Grouped(stored) + " bytes -> " + OutName(outPath) + ": " + Grouped(size) +
+                     " bytes");
+    return code;
+}
+
+}  // namespace scrpack

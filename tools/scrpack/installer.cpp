@@ -1,0 +1,319 @@
+// Reading and checking an installer (see installer.h).
+#include "tools/scrpack/installer.h"
+
+#include "install/naming.h"
+#include "platform/streams.h"
+#include "tools/authoring/codepage.h"
+#include "tools/scrpack/cli.h"
+#include "tools/scrpack/system.h"
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+
+namespace scrpack {
+
+namespace {
+
+const uint64_t kLargestInstaller = 0x7FFFFFFFu;  // the last position the stub's file calls reach
+
+Problem Found(int exit, const std::string& message) {
+    Problem p;
+    p.exit = exit;
+    p.message = message;
+    return p;
+}
+
+std::string Reason(int error) {
+    return sys::ErrorText(error ? error : EIO);
+}
+
+// Before the stub's locator, which trusts nothing but says little: is this a
+// file that can be read at all, and a Windows program (MZ, then PE\0\0 where
+// e_lfanew points)?
+Problem Probe(const std::string& path, InstallerFile* out) {
+    if (sys::TargetAt(path) == sys::Node::Folder) return Found(kExitIo, Shown(path) + ": is a folder");
+    errno = 0;
+    FILE* in = StreamOpen(path.c_str(), "rb");
+    if (!in) return Found(kExitIo, Shown(path) + ": cannot open it: " + Reason(errno));
+    uint8_t dos[DOS_E_LFANEW + 4] = {}, pe[PE_SIGNATURE_SIZE] = {};
+    uint64_t size = 0;
+    bool sized = StreamSeek(in, 0, SEEK_END) == 0 && ftell(in) >= 0;
+    if (sized) size = (uint64_t)ftell(in);
+    errno = 0;
+    size_t got = sized && StreamSeek(in, 0, SEEK_SET) == 0 ? StreamRead(dos, 1, sizeof dos, in) : 0;
+    int error = errno;
+    bool readFailed = !sized || (got < sizeof dos && !feof(in));
+    bool windows = got == sizeof dos && dos[0] == 'M' && dos[1] == 'Z';
+    if (windows) {
+        uint32_t peAt = LoadU32(dos + DOS_E_LFANEW);
+        windows = peAt <= size && StreamSeek(in, (long)peAt, SEEK_SET) == 0 &&
+                  StreamRead(pe, 1, sizeof pe, in) == sizeof pe && std::memcmp(pe, "PE\0\0", 4) == 0;
+    }
+    StreamClose(in);
+    if (readFailed) return Found(kExitIo, Shown(path) + ": cannot read it: " + Reason(error));
+    if (!windows) return Found(kExitBadData, Shown(path) + ": not a Windows executable");
+    if (size > kLargestInstaller)
+        return Found(kExitBadData, Shown(path) + ": " + Grouped(size) + " bytes: too large for an installer, "
+                                                                           "which stays below 2 GiB");
+    out->fileSize = (uint32_t)size;
+    return Problem();
+}
+
+std::string NoPackage(const InstallerFile& installer, const std::string& why) {
+    return Shown(installer.path) + ": no installer package in this program (" + why + ")";
+}
+
+// The locator's failures, said without positions read from the file unless
+// they lie inside it.
+Problem LocatorProblem(const InstallerFile& installer, PackageStatus status, const PackageResource& found) {
+    switch (status) {
+    case PACKAGE_CANNOT_OPEN:
+        return Found(kExitIo, Shown(installer.path) + ": cannot open it: " + Reason(errno));
+    case PACKAGE_NO_RESOURCES:
+        return Found(kExitBadData, NoPackage(installer, "it has no resource section"));
+    case PACKAGE_BAD_RESOURCE_DATA:
+        return Found(kExitBadData, NoPackage(installer, "its first resource's data lies outside the file"));
+    default:
+        if (errno != 0)  // a read failed: that says nothing about the file's contents
+            return Found(kExitIo, Shown(installer.path) + ": cannot read it: " + Reason(errno));
+        if (found.failedAt < installer.fileSize)
+            return Found(kExitBadData, NoPackage(installer, "its headers are cut short by the end of the file; the "
+                                                            "last one starts at offset " + Offset(found.failedAt)));
+        return Found(kExitBadData, NoPackage(installer, "a header points past the end of the file"));
+    }
+}
+
+// The stub's package check, said as what happened.
+Problem CheckProblem(const InstallerFile& installer, PackageStatus status, const PackageCheck& check) {
+    std::string at = Shown(installer.path) + ": at offset " + Offset(check.badRecord) + ": ";
+    std::string entry = "entry " + std::to_string(check.badIndex);
+    const CatalogueEntry& e = check.badEntry;
+    switch (status) {
+    case PACKAGE_OK:
+        return Problem();
+    case PACKAGE_DAMAGED:
+        if (check.badRecord == check.position)
+            return Found(kExitBadData, at + "the catalogue header (title and first file number, 34 bytes) is cut "
+                                            "short by the end of the file at " + Offset(check.fileSize));
+        return Found(kExitBadData, at + "the catalogue is cut short: " + entry + " (16 bytes) would start here, "
+                                        "but the file ends at " + Offset(check.fileSize));
+    case PACKAGE_ENTRY_OUTSIDE:
+        return Found(kExitBadData, at + entry + ": its " + Grouped(e.storedSize) + " stored bytes at offset " +
+                                       Offset(e.fileOffset) + " run past the end of the file (" +
+                                       Grouped(check.fileSize) + " bytes)");
+    case PACKAGE_NO_ENTRIES:
+        return Found(kExitBadData, at + "the catalogue lists no files");
+    case PACKAGE_BAD_EXTENSION:
+        return Found(kExitBadData, Shown(installer.path) + ": at offset " +
+                                       Offset(uint64_t(check.badRecord) + ENTRY_EXTENSION) + ": " + entry +
+                                       ": its extension \"" + ShownCp1252(e.extension, true) +
+                                       "\" holds a character Windows refuses in a file name");
+    default:
+        return Found(kExitBadData, Shown(installer.path) + ": " + PackageStatusName(status));
+    }
+}
+
+// Title, first number and every entry the walk can read, through the
+// locator's handle.
+void ReadCatalogue(HFILE package, InstallerFile* out) {
+    char title[CAT_TITLE_SIZE + 1] = {};
+    if (_lread(package, title, CAT_TITLE_SIZE) != CAT_TITLE_SIZE) return;
+    _llseek(package, (LONG)out->position, FILE_BEGIN);
+    CatalogueWalk walk;
+    bool more = BeginWalk(&walk, package) != 0;
+    if (walk.status != PACKAGE_OK && !more) return;  // the header is cut short
+    out->catalogueRead = true;
+    out->title = title;
+    out->firstNumber = walk.firstNumber;
+    for (; more; more = NextEntry(&walk) != 0) {
+        InstallerEntry e;
+        e.index = walk.index;
+        e.raw = walk.entry;
+        out->entries.push_back(e);
+        out->totalSize += e.installedSize();
+    }
+}
+
+// The name Windows would give a path: each component's trailing dots and
+// blanks dropped, letters in upper case.
+std::string WindowsKey(const std::string& name) {
+    std::string key, component;
+    for (size_t i = 0; i <= name.size(); i++) {
+        if (i < name.size() && name[i] != '\\') {
+            component += name[i];
+            continue;
+        }
+        while (!component.empty() && (component.back() == '.' || component.back() == ' ')) component.pop_back();
+        key += (key.empty() ? "" : "\\") + component;
+        component.clear();
+    }
+    return authoring::UpperCaseCp1252(key);
+}
+
+std::string Relative(int index, uint16_t firstNumber, const std::string& extension, const std::string& saver,
+                     const std::string& base) {
+    char out[PATH_SIZE];
+    if (!MakeEntryRelativePath(index, firstNumber, extension.c_str(), saver.c_str(), base.c_str(), out, sizeof out))
+        return "";
+    return out;
+}
+
+}  // namespace
+
+const char* RoleOf(int index) {
+    return index == ENTRY_SAVER ? "screen saver" : index == ENTRY_DATA ? "data file" : "extra file";
+}
+
+const char* RoleKeyOf(int index) {
+    return index == ENTRY_SAVER ? "saver" : index == ENTRY_DATA ? "data" : "extra";
+}
+
+const char* InstallerEntry::role() const {
+    return RoleOf(index);
+}
+
+const char* InstallerEntry::roleKey() const {
+    return RoleKeyOf(index);
+}
+
+bool NameEntries(const std::string& fileName, InstallerFile* installer) {
+    // The names the stub derives from its own file name; what Windows would
+    // call that name, in code page 1252, where the name has one.
+    std::string windowsFileName;
+    if (!authoring::Utf8ToCp1252(fileName, &windowsFileName, nullptr)) windowsFileName = fileName;
+    char saver[PATH_SIZE], base[PATH_SIZE], windowsSaver[PATH_SIZE], windowsBase[PATH_SIZE];
+    bool fit = MakeSaverFileName(fileName.c_str(), saver, sizeof saver) &&
+               MakeBaseName(fileName.c_str(), base, sizeof base) &&
+               MakeSaverFileName(windowsFileName.c_str(), windowsSaver, sizeof windowsSaver) &&
+               MakeBaseName(windowsFileName.c_str(), windowsBase, sizeof windowsBase);
+    for (InstallerEntry& e : installer->entries) {
+        e.name = fit ? Relative(e.index, installer->firstNumber, authoring::Cp1252ToUtf8(e.raw.extension), saver, base)
+                     : "";
+        e.windowsName =
+            fit ? Relative(e.index, installer->firstNumber, e.raw.extension, windowsSaver, windowsBase) : "";
+    }
+    return fit;
+}
+
+Problem ReadInstaller(const std::string& path, InstallerFile* out) {
+    *out = InstallerFile();
+    out->path = path;
+    Problem problem = Probe(path, out);
+    if (problem.found()) return problem;
+
+    PackageStatus status;
+    PackageResource found;
+    errno = 0;
+    HFILE package = LocatePackageResource(path.c_str(), &status, &found);
+    if (package == HFILE_ERROR) return LocatorProblem(*out, status, found);
+    out->position = found.position;
+    if (!(found.typeNameField & RES_SUBDIR_BIT)) {
+        _lclose(package);
+        return Found(kExitBadData, NoPackage(*out, "its first resource is not the package marker"));
+    }
+    ReadCatalogue(package, out);
+    _lclose(package);
+    NameEntries(sys::LastComponent(path), out);
+
+    PackageCheck check;
+    status = CheckPackageDetail(path.c_str(), &check);
+    if (status == PACKAGE_CANNOT_OPEN) return LocatorProblem(*out, status, found);
+    return CheckProblem(*out, status, check);
+}
+
+std::vector<std::pair<size_t, size_t>> Clashes(const InstallerFile& installer) {
+    std::vector<std::pair<size_t, size_t>> clashes;
+    std::map<std::string, size_t> seen;
+    for (size_t i = 0; i < installer.entries.size(); i++) {
+        const InstallerEntry& e = installer.entries[i];
+        if (e.windowsName.empty()) continue;
+        auto placed = seen.emplace(WindowsKey(e.windowsName), i);
+        if (!placed.second) clashes.emplace_back(placed.first->second, i);
+    }
+    return clashes;
+}
+
+Problem FindClash(const InstallerFile& installer) {
+    std::vector<std::pair<size_t, size_t>> clashes = Clashes(installer);
+    if (clashes.empty()) return Problem();
+    const InstallerEntry& first = installer.entries[clashes[0].first];
+    const InstallerEntry& later = installer.entries[clashes[0].second];
+    return Found(kExitBadData, Shown(installer.path) + ": entry " + std::to_string(first.index) + " (" +
+                                   first.role() + ") and entry " + std::to_string(later.index) + " (" + later.role() +
+                                   ") would both install to " + Shown(first.name) +
+                                   ": the later one would replace the earlier");
+}
+
+bool SeekEntry(FILE* in, const InstallerEntry& entry) {
+    return entry.raw.fileOffset <= kLargestInstaller && StreamSeek(in, (long)entry.raw.fileOffset, SEEK_SET) == 0;
+}
+
+std::string ReadFailure(const InstallerFile& installer, const InstallerEntry& entry, int error) {
+    return Shown(installer.path) + ": cannot read entry " + std::to_string(entry.index) + " at offset " +
+           Offset(entry.raw.fileOffset) + ": " + Reason(error);
+}
+
+std::string DescribeStream(const InstallerFile& installer, const InstallerEntry& entry, DecodeStatus status) {
+    std::string at = Shown(installer.path) + ": at offset " + Offset(entry.raw.fileOffset) + ": entry " +
+                     std::to_string(entry.index) + ": its compressed stream ";
+    switch (status) {
+    case DECODE_OK:
+        return "";
+    case DECODE_SHORT_INPUT:
+        return at + "is cut short: it needs more than its " + Grouped(entry.raw.storedSize) + " stored bytes to give " +
+               Grouped(entry.raw.originalSize);
+    case DECODE_OVERRUN:
+        return at + "ends in a match that runs past its original size of " + Grouped(entry.raw.originalSize) +
+               " bytes";
+    case DECODE_UNSET_RING:
+        return at + "copies from history it never wrote";
+    default:
+        return at + "cannot be read: " + DecodeStatusName(status);
+    }
+}
+
+Problem CheckStream(FILE* in, const InstallerFile& installer, const InstallerEntry& entry) {
+    const CatalogueEntry& e = entry.raw;
+    uint32_t most = MaxExpandedSize(e.storedSize);
+    if (e.originalSize > most)
+        return Found(kExitBadData, Shown(installer.path) + ": at offset " + Offset(e.fileOffset) + ": entry " +
+                                       std::to_string(entry.index) + ": it declares " + Grouped(e.originalSize) +
+                                       " bytes, more than its " + Grouped(e.storedSize) +
+                                       " stored bytes can give (at most " + Grouped(most) + "): it is cut short or "
+                                       "its size is false");
+    FILE* sink = sys::OpenNullSink();
+    if (!sink) return Found(kExitIo, "cannot open a null device: " + Reason(errno));
+    DecodeStatus status = DECODE_CANNOT_OPEN;
+    errno = 0;
+    if (SeekEntry(in, entry)) {
+        ExpandStream(in, sink, e.originalSize, e.storedSize, DECODE_STOP_WHEN_SHORT);
+        status = ReadFailed() ? DECODE_CANNOT_OPEN : LastDecodeStatus();
+    }
+    int error = errno;
+    StreamClose(sink);
+    if (status == DECODE_CANNOT_OPEN) return Found(kExitIo, ReadFailure(installer, entry, error));
+    if (status == DECODE_WRITE_FAILED) return Found(kExitIo, "cannot write to the null device: " + Reason(error));
+    if (status != DECODE_OK) return Found(kExitBadData, DescribeStream(installer, entry, status));
+    return Problem();
+}
+
+Problem CheckInstaller(const std::string& path, InstallerFile* installer, int* compressed) {
+    *compressed = 0;
+    Problem problem = ReadInstaller(path, installer);
+    if (!problem.found()) problem = FindClash(*installer);
+    if (problem.found()) return problem;
+    errno = 0;
+    FILE* in = StreamOpen(path.c_str(), "rb");
+    if (!in) return Found(kExitIo, Shown(path) + ": cannot open it: " + Reason(errno));
+    for (const InstallerEntry& e : installer->entries) {
+        if (!e.compressed()) continue;
+        ++*compressed;
+        problem = CheckStream(in, *installer, e);
+        if (problem.found()) break;
+    }
+    StreamClose(in);
+    return problem;
+}
+
+}  // namespace scrpack

@@ -1,0 +1,99 @@
+// An installer as scrpack reads it: found and checked the stub's own way (the
+// package locator, the catalogue walk, the package check and the naming
+// rules), with the checks that the stub leaves to the moment it writes made
+// beforehand: entries that would install to one path, and compressed streams
+// that do not give what they declare.
+//
+// Trusts nothing in the file. A file that is not a Windows program, or a
+// program without a package, is said to be so; no offset read from such a
+// file is shown as a position.
+#ifndef TOOLS_SCRPACK_INSTALLER_H
+#define TOOLS_SCRPACK_INSTALLER_H
+
+#include "decode/decode.h"
+#include "package/package.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace scrpack {
+
+struct InstallerEntry {
+    int index = 0;
+    CatalogueEntry raw = {};  // as the catalogue gives it
+    std::string name;         // where it installs, relative to the Windows directory, '\'-separated,
+                              // UTF-8 (the extension converted); "" when it does not fit a path
+    std::string windowsName;  // the same as the installer would see it: code page 1252 where the
+                              // file name allows, for comparing names as Windows does
+
+    bool compressed() const { return raw.originalSize != 0; }
+    uint32_t installedSize() const { return compressed() ? raw.originalSize : raw.storedSize; }
+    const char* role() const;      // RoleOf(index)
+    const char* roleKey() const;   // RoleKeyOf(index)
+};
+
+// What entry `index` is: "screen saver", "data file", "extra file"; and the
+// same as a key: "saver", "data", "extra".
+const char* RoleOf(int index);
+const char* RoleKeyOf(int index);
+
+struct InstallerFile {
+    std::string path;
+    bool catalogueRead = false;  // the package was found and its header read: title and number are known
+    std::string title;           // the title bytes (code page 1252) up to the first NUL
+    uint16_t firstNumber = 0;
+    uint32_t position = 0;       // where the package starts
+    uint32_t fileSize = 0;
+    std::vector<InstallerEntry> entries;  // every entry the catalogue walk could read
+    uint64_t totalSize = 0;      // the installed sizes added up, not limited
+};
+
+// What is wrong, naming the file: kExitIo when it cannot be read, kExitBadData
+// when it is not a sound installer. exit == kExitOk: nothing.
+struct Problem {
+    int exit = 0;
+    std::string message;
+    bool found() const { return exit != 0; }
+};
+
+// Reads `path` as the stub would read itself, with its package check. *out
+// holds whatever could be read, even when a problem is returned.
+Problem ReadInstaller(const std::string& path, InstallerFile* out);
+
+// Entries that would install to the same path, names compared as Windows
+// compares them (case ignored, trailing dots and blanks dropped): pairs of
+// indexes into installer.entries, the earlier entry first.
+std::vector<std::pair<size_t, size_t>> Clashes(const InstallerFile& installer);
+// The first of them as a problem, naming both entries and the path.
+Problem FindClash(const InstallerFile& installer);
+
+// The installed names an installer of file name `fileName` would give the
+// entries of `installer`, in place of those of its own file name; false when
+// the name does not fit. For pack, which names its output before writing it.
+bool NameEntries(const std::string& fileName, InstallerFile* installer);
+
+// A compressed entry's stream, expanded into nothing from `in` (any stream of
+// the installer's file): damaged when it declares more than its stored bytes
+// can give, or when the decoder reports a problem; a cut stream is found at
+// the moment it runs out.
+Problem CheckStream(FILE* in, const InstallerFile& installer, const InstallerEntry& entry);
+
+// Everything verify checks: ReadInstaller, FindClash, then CheckStream for
+// every compressed entry (counted in *compressed); the first problem.
+Problem CheckInstaller(const std::string& path, InstallerFile* installer, int* compressed);
+
+// The message for a decoder outcome of one entry ("" for DECODE_OK).
+std::string DescribeStream(const InstallerFile& installer, const InstallerEntry& entry, DecodeStatus status);
+
+// The message for a read of the entry's bytes that failed with `error`.
+std::string ReadFailure(const InstallerFile& installer, const InstallerEntry& entry, int error);
+
+// Where the entry's bytes are: positions `in` at its stored bytes.
+bool SeekEntry(FILE* in, const InstallerEntry& entry);
+
+}  // namespace scrpack
+
+#endif

@@ -1,0 +1,98 @@
+// scrpack list: what each installer holds and where it would install it, as
+// text or as JSON.
+#include "tools/scrpack/cli.h"
+#include "tools/scrpack/installer.h"
+#include "tools/scrpack/scrpack.h"
+
+#include "tools/authoring/codepage.h"
+
+#include <cstdio>
+
+namespace scrpack {
+
+namespace {
+
+std::string Column(const std::string& text, size_t width) {
+    // Pads by characters, not bytes, so that UTF-8 names line up.
+    size_t characters = 0;
+    for (unsigned char c : text) characters += (c & 0xC0) != 0x80;
+    return characters >= width ? text : text + std::string(width - characters, ' ');
+}
+
+void PrintText(const InstallerFile& installer) {
+    std::printf("Installer:      %s\n", Shown(installer.path).c_str());
+    if (!installer.catalogueRead) return;
+    std::printf("Title:          \"%s\"\n", ShownCp1252(installer.title, true).c_str());
+    std::printf("First number:   %u\n", (unsigned)installer.firstNumber);
+    std::printf("Package at:     %s\n", Offset(installer.position).c_str());
+    std::printf("\n%5s  %-12s  %s %10s %10s %10s  %s\n", "index", "role",
+                Column("installed as (in the Windows directory)", 44).c_str(), "offset", "stored", "installed",
+                "kind");
+    for (const InstallerEntry& e : installer.entries) {
+        std::string name = e.name.empty() ? "(name too long)" : Shown(e.name);
+        std::printf("%5d  %-12s  %s %10u %10u %10u  %s\n", e.index, e.role(), Column(name, 44).c_str(),
+                    (unsigned)e.raw.fileOffset, (unsigned)e.raw.storedSize, (unsigned)e.installedSize(),
+                    e.compressed() ? "compressed" : "stored");
+    }
+    std::printf("\nTotal installed size: %s bytes (%s KB)\n", Grouped(installer.totalSize).c_str(),
+                Grouped(installer.totalSize / 1024).c_str());
+}
+
+std::string Slashed(const std::string& name) {
+    std::string out = name;
+    for (char& c : out)
+        if (c == '\\') c = '/';
+    return out;
+}
+
+void PrintJson(const InstallerFile& installer, const Problem& problem, bool last) {
+    std::printf("  {\"file\": %s", JsonString(installer.path).c_str());
+    if (installer.catalogueRead) {
+        std::printf(",\n   \"title\": %s, \"first_number\": %u, \"package_offset\": %u, \"total_size\": %llu,\n",
+                    JsonString(authoring::Cp1252ToUtf8(installer.title)).c_str(), (unsigned)installer.firstNumber,
+                    (unsigned)installer.position, (unsigned long long)installer.totalSize);
+        std::printf("   \"entries\": [");
+        for (size_t i = 0; i < installer.entries.size(); i++) {
+            const InstallerEntry& e = installer.entries[i];
+            std::printf("%s\n     {\"index\": %d, \"role\": \"%s\", \"path\": %s, \"offset\": %u, "
+                        "\"stored_size\": %u, \"original_size\": %u, \"compressed\": %s}",
+                        i ? "," : "", e.index, e.roleKey(), e.name.empty() ? "null" : JsonString(Slashed(e.name)).c_str(),
+                        (unsigned)e.raw.fileOffset, (unsigned)e.raw.storedSize, (unsigned)e.installedSize(),
+                        e.compressed() ? "true" : "false");
+        }
+        std::printf("%s]", installer.entries.empty() ? "" : "\n   ");
+    }
+    if (problem.found()) std::printf(",\n   \"error\": %s", JsonString(problem.message).c_str());
+    std::printf("}%s\n", last ? "" : ",");
+}
+
+}  // namespace
+
+int List(const std::vector<std::string>& argv) {
+    Args args;
+    std::string error;
+    if (!ParseArgs(argv, {{"--json", nullptr, false}}, &args, &error)) return UsageError("list", error);
+    if (args.help) return ShowHelp("list");
+    if (args.positional.empty()) return UsageError("list", "expected at least one INSTALLER");
+    SetQuiet(args.has("-q"));
+    bool json = args.has("--json");
+
+    int code = kExitOk;
+    if (json) std::printf("[\n");
+    for (size_t i = 0; i < args.positional.size(); i++) {
+        InstallerFile installer;
+        Problem problem = ReadInstaller(args.positional[i], &installer);
+        code = WorstExit(code, problem.exit);
+        if (json) {
+            PrintJson(installer, problem, i + 1 == args.positional.size());
+        } else if (!Quiet()) {
+            if (i > 0) std::printf("\n");
+            PrintText(installer);
+        }
+        if (problem.found()) Error(problem.exit, problem.message);
+    }
+    if (json) std::printf("]\n");
+    return code;
+}
+
+}  // namespace scrpack

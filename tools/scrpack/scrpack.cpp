@@ -1,0 +1,81 @@
+// scrpack's entry: global options, then a table of actions; each action
+// parses its own arguments and owns its help.
+#include "tools/scrpack/scrpack.h"
+
+#include "tools/scrpack/cli.h"
+
+#include <cstdio>
+
+namespace scrpack {
+
+namespace {
+
+struct Action {
+    const char* name;
+    int (*run)(const std::vector<std::string>& args);
+};
+
+const Action kActions[] = {
+    {"pack", Pack},         {"list", List},         {"verify", Verify},
+    {"extract", Extract},   {"compress", Compress}, {"expand", Expand},
+};
+
+const Action* FindAction(const std::string& name) {
+    for (const Action& a : kActions)
+        if (name == a.name) return &a;
+    return nullptr;
+}
+
+int Help(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        std::fputs(kToolHelp, stdout);
+        return kExitOk;
+    }
+    if (!FindAction(args[0]))
+        return Error(kExitUsage, "help: unknown action \"" + Shown(args[0]) + "\"; see scrpack --help");
+    return ShowHelp(args[0]);
+}
+
+}  // namespace
+
+int ShowHelp(const std::string& action) {
+    std::fputs(ActionHelp(action), stdout);
+    return kExitOk;
+}
+
+int Main(int argc, char** argv) {
+    SetQuiet(false);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // Options before the action: -q for every action, and those of the tool.
+    size_t at = 0;
+    bool quiet = false;
+    for (; at < args.size(); at++) {
+        const std::string& arg = args[at];
+        if (arg == "--version" || arg == "-V") {
+            std::printf("%s\n", kVersion);
+            return kExitOk;
+        }
+        if (arg == "--help" || arg == "-h") return Help({});
+        if (arg == "-q" || arg == "--quiet") {
+            quiet = true;
+            continue;
+        }
+        break;
+    }
+    if (at == args.size()) {
+        std::fputs(kToolHelp, stderr);
+        return kExitUsage;
+    }
+    std::string name = args[at];
+    std::vector<std::string> rest(args.begin() + long(at) + 1, args.end());
+    if (name == "help") return Help(rest);
+    const Action* action = FindAction(name);
+    if (!action) {
+        std::string message = name.size() > 1 && name[0] == '-' ? "unknown option \"" : "unknown action \"";
+        return Error(kExitUsage, message + Shown(name) + "\"; see scrpack --help");
+    }
+    if (quiet) rest.insert(rest.begin(), "-q");
+    return action->run(rest);
+}
+
+}  // namespace scrpack

@@ -1,0 +1,183 @@
+// scrpack's system calls on POSIX systems (see system.h).
+#include "tools/scrpack/system.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace scrpack {
+namespace sys {
+
+static Node KindOf(const struct stat& st) {
+    if (S_ISREG(st.st_mode)) return Node::File;
+    if (S_ISDIR(st.st_mode)) return Node::Folder;
+    if (S_ISLNK(st.st_mode)) return Node::Link;
+    return Node::Other;
+}
+
+Node NodeAt(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 ? KindOf(st) : Node::Missing;
+}
+
+Node TargetAt(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? KindOf(st) : Node::Missing;
+}
+
+bool FileSize(const std::string& path, uint64_t* size) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    *size = (uint64_t)st.st_size;
+    return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+std::string RealPath(const std::string& path) {
+    char* real = realpath(path.c_str(), nullptr);
+    if (!real) return "";
+    std::string out = real;
+    std::free(real);
+    return out;
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::string LastComponent(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool MakeFolder(const std::string& path) {
+    return mkdir(path.c_str(), 0777) == 0;
+}
+
+bool RemoveFolder(const std::string& path) {
+    return rmdir(path.c_str()) == 0;
+}
+
+bool RemoveFile(const std::string& path) {
+    return unlink(path.c_str()) == 0;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+    return rename(from.c_str(), to.c_str()) == 0;
+}
+
+FILE* CreateTempFile(const std::string& folder, std::string* path) {
+    std::string pattern = JoinPath(folder, ".scrpack-XXXXXX");
+    int fd = mkostemp(&pattern[0], O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);  // as an ordinary new file, not mkstemp's 0600
+    FILE* stream = fdopen(fd, "wb");
+    if (!stream) {
+        int error = errno;
+        close(fd);
+        unlink(pattern.c_str());
+        errno = error;
+        return nullptr;
+    }
+    *path = pattern;
+    return stream;
+}
+
+FILE* OpenNullSink() {
+    return std::fopen("/dev/null", "wb");
+}
+
+FILE* OpenMemoryReader(const std::vector<uint8_t>& bytes) {
+    // fmemopen wants at least one byte; the decoder reads none of an empty stream.
+    static uint8_t empty[1];
+    void* data = bytes.empty() ? empty : const_cast<uint8_t*>(bytes.data());
+    return fmemopen(data, bytes.empty() ? 1 : bytes.size(), "rb");
+}
+
+void UseBinary(FILE*) {}
+
+bool IsTerminal(FILE* stream) {
+    return isatty(fileno(stream)) != 0;
+}
+
+std::string OwnProgram() {
+    return RealPath("/proc/self/exe");
+}
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+int LastError() {
+    return errno;
+}
+
+std::string ErrorText(int error) {
+    return std::strerror(error);
+}
+
+namespace {
+
+void (*g_cleanup)() = nullptr;
+const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void Interrupted(int signal) {
+    if (g_cleanup) g_cleanup();
+    _exit(128 + signal);
+}
+
+void SetMask(int how) {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : kInterrupts) sigaddset(&set, s);
+    sigprocmask(how, &set, nullptr);
+}
+
+}  // namespace
+
+void OnInterrupt(void (*cleanup)()) {
+    g_cleanup = cleanup;
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = Interrupted;
+    sigemptyset(&action.sa_mask);
+    for (int s : kInterrupts) sigaddset(&action.sa_mask, s);
+    for (int s : kInterrupts) {
+        // A signal the caller chose to ignore (a job started in the
+        // background) stays ignored, as every tool does it.
+        struct sigaction old;
+        if (sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        sigaction(s, &action, nullptr);
+    }
+}
+
+void HoldInterrupts() {
+    SetMask(SIG_BLOCK);
+}
+
+void ReleaseInterrupts() {
+    SetMask(SIG_UNBLOCK);
+}
+
+}  // namespace sys
+}  // namespace scrpack

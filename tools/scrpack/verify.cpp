@@ -1,0 +1,40 @@
+// scrpack verify: each installer checked as its stub would read it, and
+// beyond: names that clash, and every compressed stream expanded into
+// nothing. One verdict line per installer.
+#include "tools/scrpack/cli.h"
+#include "tools/scrpack/installer.h"
+#include "tools/scrpack/scrpack.h"
+
+namespace scrpack {
+
+const uint64_t kTwoGiB = 0x80000000ull;
+
+int Verify(const std::vector<std::string>& argv) {
+    Args args;
+    std::string error;
+    if (!ParseArgs(argv, {}, &args, &error)) return UsageError("verify", error);
+    if (args.help) return ShowHelp("verify");
+    if (args.positional.empty()) return UsageError("verify", "expected at least one INSTALLER");
+    SetQuiet(args.has("-q"));
+
+    int code = kExitOk;
+    for (const std::string& path : args.positional) {
+        InstallerFile installer;
+        int compressed = 0;
+        Problem problem = CheckInstaller(path, &installer, &compressed);
+        code = WorstExit(code, problem.exit);
+        if (problem.found()) {
+            Error(problem.exit, problem.message);
+            Say(Shown(path) + (problem.exit == kExitBadData ? ": BAD" : ": NOT READ"));
+            continue;
+        }
+        if (installer.totalSize >= kTwoGiB)
+            Warning(Shown(path) + ": the files together install " + Grouped(installer.totalSize) +
+                    " bytes, 2 GiB or more, which the installer was not made for");
+        Say(Shown(path) + ": OK: " + std::to_string(installer.entries.size()) + " entries (" +
+            std::to_string(compressed) + " compressed), " + Grouped(installer.totalSize) + " bytes to install");
+    }
+    return code;
+}
+
+}  // namespace scrpack
