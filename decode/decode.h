@@ -78,7 +78,8 @@ enum DecodeEnd {
 uint32_t ExpandStream(FILE* in, FILE* out, uint32_t originalSize, uint32_t storedSize, enum DecodeEnd end);
 
 // Of the last stream: how many bytes beyond those its input delivered it
-// needed (their bits were zeros); 0 unless it ended with DECODE_SHORT_INPUT.
+// needed (their bits were zeros); 0 when it needed none. (Its status may name
+// an earlier problem.)
 uint32_t LastDecodeShortfall(void);
 
 // The most bytes a stream of `storedSize` bytes can give without needing

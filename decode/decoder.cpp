@@ -387,7 +387,7 @@ uint32_t ExpandStream(FILE* in, FILE* out, uint32_t originalSize, uint32_t store
 }
 
 uint32_t LastDecodeShortfall(void) {
-    return g_decode.status == DECODE_SHORT_INPUT ? Shortfall(&g_decode.bits) : 0;
+    return Shortfall(&g_decode.bits);
 }
 
 uint32_t MaxExpandedSize(uint32_t storedSize) {
