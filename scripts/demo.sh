@@ -22,7 +22,7 @@ for arg in "$@"; do
 done
 
 build=${BUILD:-build}
-cross=$build/win32-cross
+cross=$build/cross
 args=(--stub "$cross/stub.exe" --saver "$cross/sample_saver.scr" --driver "$cross/uidriver.exe"
       --scrpack "$build/tools/scrpack/scrpack" --texts "$build/e2e/e2e_texts" --out out/demo)
 for f in "$cross/stub.exe" "$cross/sample_saver.scr" "$cross/uidriver.exe" \
