@@ -11,7 +11,7 @@ person answers on a real display; the driver only checks the texts and asks
 for the screenshots.
 
 Normally started by scripts/demo.sh (`make demo`), which passes the paths of
-the build products.
+the build products and finds the Wine lab (wine/winelab) through PYTHONPATH.
 """
 
 import argparse
@@ -22,13 +22,12 @@ import sys
 import time
 from pathlib import Path
 
-sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+import make_data
+import winelab
+from winelab import Script
+
 ROOT = Path(__file__).resolve().parent.parent
-sys.path.insert(0, str(ROOT / "e2e"))
-sys.path.insert(0, str(ROOT / "demo" / "data"))
-import make_data  # noqa: E402
-import winelab  # noqa: E402
-from winelab import Script  # noqa: E402
+DATA = Path(__file__).resolve().parent / "data"
 
 TITLE = "Zonsondergang"
 INSTALLER = "Demo.exe"
@@ -47,8 +46,8 @@ def build_installer(args, out):
     build.mkdir(parents=True, exist_ok=True)
     data = build / "zonsondergang.dat"
     extra = build / "leesmij.txt"
-    data.write_bytes(make_data.windows_text(ROOT / "demo" / "data" / "zonsondergang.txt"))
-    extra.write_bytes(make_data.windows_text(ROOT / "demo" / "data" / "leesmij.txt"))
+    data.write_bytes(make_data.windows_text(DATA / "zonsondergang.txt"))
+    extra.write_bytes(make_data.windows_text(DATA / "leesmij.txt"))
     installer = out / INSTALLER
     files = [Path(args.saver), data, extra]
     subprocess.run([args.scrpack, "pack", "-o", str(installer), "--stub", args.stub, "--title", TITLE]

@@ -1,7 +1,7 @@
 """Wine lab: what the end-to-end scenarios and the demo share.
 
 A Wine prefix we create, reset and inspect; the texts of the installer and of
-the sample screen saver as their headers define them (through the e2e_texts
+the sample screen saver as their headers define them (through the wine_texts
 host program, never retyped); driver scripts for uidriver.exe; and one
 "play" that runs an installer next to the driver and, under X, takes the
 screenshots the driver asks for.
