@@ -11,6 +11,9 @@ WINE_ENV = {
     "WINEDLLOVERRIDES": "mscoree,mshtml=",
 }
 
+# Where Debian's fonts-wine puts the fonts Wine itself provides.
+WINE_FONTS = Path("/usr/share/wine/fonts")
+
 
 class WineError(RuntimeError):
     """Wine itself did not work: no prefix, no process."""
@@ -102,9 +105,23 @@ class Prefix:
         # The switch the installer turns on starts off, so turning it on shows.
         self.wine("reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "ScreenSaveActive",
                   "/d", "0", "/f", log=log, timeout=60)
+        self.add_wine_fonts()
         self.kill(log)
         (self.drive_c / "setup").mkdir(exist_ok=True)
         self.save_pristine()
+
+    def add_wine_fonts(self):
+        """Copies Wine's own fonts (Debian's fonts-wine) into C:\\windows\\Fonts.
+        Debian's Wine 8 looks for them at "<data dir>\\../fonts", a path its
+        file layer cannot open, so without this it has no Marlett (the caption
+        buttons then show letters: "r" for the close box) and no MS Sans Serif."""
+        if not any(WINE_FONTS.glob("*.ttf")):
+            raise WineError(f"no Wine fonts in {WINE_FONTS}: fonts-wine is missing "
+                            "(scripts/setup.sh installs it)")
+        fonts = self.windir / "Fonts"
+        fonts.mkdir(exist_ok=True)
+        for font in sorted(WINE_FONTS.iterdir()):
+            shutil.copyfile(font, fonts / font.name)
 
     def save_pristine(self):
         lines = sorted(str(p.relative_to(self.windir)) for p in self.windir.rglob("*"))
