@@ -6,7 +6,7 @@
 #   share/bash-completion/completions/scrpack
 #   share/doc/scrpack/README.md, LICENSE, CHANGELOG.md
 include(GNUInstallDirs)
-install(FILES ${CMAKE_BINARY_DIR}/win32-cross/stub.exe DESTINATION ${CMAKE_INSTALL_DATADIR}/scrpack)
+install(FILES ${STUB_EXE} DESTINATION ${CMAKE_INSTALL_DATADIR}/scrpack)
 install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/scrpack)
 
 # `cmake --build build --target package`: a Debian package of the above.

@@ -1,7 +1,7 @@
 # Cross toolchain for the 32-bit Windows stub: MinGW-w64 i686 from Debian's
 # g++-mingw-w64-i686 and binutils-mingw-w64-i686 (scripts/setup.sh installs
 # them). Only the tools are chosen here; the stub's flags are the cross
-# project's business (win32/cross/CMakeLists.txt).
+# project's business (cross/CMakeLists.txt).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 

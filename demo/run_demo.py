@@ -11,7 +11,7 @@ person answers on a real display; the driver only checks the texts and asks
 for the screenshots.
 
 Normally started by scripts/demo.sh (`make demo`), which passes the paths of
-the build products.
+the build products and finds the Wine lab (wine/winelab) through PYTHONPATH.
 """
 
 import argparse
@@ -22,13 +22,12 @@ import sys
 import time
 from pathlib import Path
 
-sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+import make_data
+import winelab
+from winelab import Script
+
 ROOT = Path(__file__).resolve().parent.parent
-sys.path.insert(0, str(ROOT / "e2e"))
-sys.path.insert(0, str(ROOT / "demo" / "data"))
-import make_data  # noqa: E402
-import winelab  # noqa: E402
-from winelab import Script  # noqa: E402
+DATA = Path(__file__).resolve().parent / "data"
 
 TITLE = "Zonsondergang"
 INSTALLER = "Demo.exe"
@@ -47,8 +46,8 @@ def build_installer(args, out):
     build.mkdir(parents=True, exist_ok=True)
     data = build / "zonsondergang.dat"
     extra = build / "leesmij.txt"
-    data.write_bytes(make_data.windows_text(ROOT / "demo" / "data" / "zonsondergang.txt"))
-    extra.write_bytes(make_data.windows_text(ROOT / "demo" / "data" / "leesmij.txt"))
+    data.write_bytes(make_data.windows_text(DATA / "zonsondergang.txt"))
+    extra.write_bytes(make_data.windows_text(DATA / "leesmij.txt"))
     installer = out / INSTALLER
     files = [Path(args.saver), data, extra]
     subprocess.run([args.scrpack, "pack", "-o", str(installer), "--stub", args.stub, "--title", TITLE]
@@ -75,7 +74,18 @@ def saver_script(texts, watch):
     return s
 
 
-def report(prefix, before, after, installer_rc, shots, out, driver_log):
+def shot_problems(shots):
+    """NAME -> what is wrong, for each screenshot that is missing or blank:
+    every picture is read back from its file and checked again."""
+    problems = {name: "not taken" for name in SHOTS if name not in shots.taken}
+    for name, reason in shots.check_files():
+        problems[name] = "blank: " + reason
+    for name, error in shots.errors:
+        problems.setdefault(name, error)
+    return problems
+
+
+def report(prefix, before, after, installer_rc, shots, problems, out, driver_log):
     lines = ["", "==== Zonsondergang demo: report ===="]
     added, removed, changed = winelab.diff_snapshots(before, after)
     lines.append("Files installed:")
@@ -94,14 +104,16 @@ def report(prefix, before, after, installer_rc, shots, out, driver_log):
             mode, data, cmd = m.split("|", 2)
             lines.append(f"Screen saver started: mode /{mode}, command line {cmd}, data {data}")
     lines.append(f"Demo.exe exit code: {installer_rc}")
-    lines.append("Screenshots:")
+    lines.append("Screenshots (taken once their window was drawn, read back, not blank):")
     for name in SHOTS:
-        png = out / (name + ".png")
-        lines.append(f"  {png}" if png.exists() else f"  {name}.png: not taken")
+        if name in problems:
+            lines.append(f"  {name}.png: FAILED, {problems[name]}")
+        else:
+            lines.append(f"  {shots.taken[name][0]}")
+    for name in sorted(set(problems) - set(SHOTS)):
+        lines.append(f"  {name}: FAILED, {problems[name]}")
     if "missed" in driver_log:
-        lines.append("  (the please-wait dialog closed before it could be seen)")
-    for e in shots.errors:
-        lines.append(f"  screenshot error: {e}")
+        lines.append("  (the please-wait dialog closed before it was drawn)")
     text = "\n".join(lines) + "\n"
     print(text, end="")
     (out / "report.txt").write_text(text, encoding="utf-8")
@@ -161,11 +173,17 @@ def main():
         print(saver.driver_log, end="")
     prefix.kill(log)
     step(f"ran in {time.monotonic() - started:.1f} s after the prefix existed")
-    report(prefix, before, after, run.program_rc, shots, out, run.driver_log)
-    ok = run.program_rc == 0 and run.driver_rc == 0 and saver.driver_rc == 0 and not shots.errors
+    problems = shot_problems(shots)
+    report(prefix, before, after, run.program_rc, shots, problems, out, run.driver_log)
+    ok = run.program_rc == 0 and run.driver_rc == 0 and saver.driver_rc == 0 and not problems
     if not ok:
-        step(f"FAILED (driver exit {run.driver_rc}/{saver.driver_rc}); logs in {work}")
-    return 0 if ok else 1
+        bad = ", ".join(f"{name}.png ({why})" for name, why in sorted(problems.items()))
+        step(f"FAILED (driver exit {run.driver_rc}/{saver.driver_rc}"
+             + (f"; screenshots: {bad}" if bad else "") + f"); logs in {work}")
+        return 1
+    step(f"OK: {INSTALLER} installed and started the screen saver; {len(SHOTS)} screenshots, "
+         "none blank")
+    return 0
 
 
 if __name__ == "__main__":

@@ -18,6 +18,9 @@ whether the screen saver was started (its marker file and process).
   scenarios.py ...                    all three, with a summary
   scenarios.py --list                 the scenario names
 
+The Wine lab is the package wine/winelab: run with PYTHONPATH=wine (CTest
+does).
+
 Headless: Wine's null graphics driver, no X display needed.
 """
 
@@ -29,10 +32,8 @@ import sys
 import time
 from pathlib import Path
 
-sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-import winelab  # noqa: E402
-from winelab import WINDIR, Script, data_path, thousands  # noqa: E402
+import winelab
+from winelab import WINDIR, Script, data_path, thousands
 
 WINDIR_UPPER = winelab.ascii_upper(WINDIR)  # as the confirmation shows it
 TITLE = "Zonsondergang"
@@ -571,7 +572,7 @@ def main():
     parser.add_argument("--saver")
     parser.add_argument("--driver")
     parser.add_argument("--scrpack")
-    parser.add_argument("--texts", help="the e2e_texts host program")
+    parser.add_argument("--texts", help="the wine_texts host program")
     parser.add_argument("--work", help="folder for the prefix and the logs")
     parser.add_argument("--setup", action="store_true", help="create the shared prefix only")
     parser.add_argument("--teardown", action="store_true", help="end the prefix's processes only")

@@ -22,24 +22,27 @@ for arg in "$@"; do
 done
 
 build=${BUILD:-build}
-cross=$build/win32-cross
+cross=$build/cross
 args=(--stub "$cross/stub.exe" --saver "$cross/sample_saver.scr" --driver "$cross/uidriver.exe"
-      --scrpack "$build/tools/scrpack/scrpack" --texts "$build/e2e/e2e_texts" --out out/demo)
+      --scrpack "$build/tools/scrpack/scrpack" --texts "$build/wine/wine_texts" --out out/demo)
 for f in "$cross/stub.exe" "$cross/sample_saver.scr" "$cross/uidriver.exe" \
-         "$build/tools/scrpack/scrpack" "$build/e2e/e2e_texts"; do
+         "$build/tools/scrpack/scrpack" "$build/wine/wine_texts"; do
   if [ ! -f "$f" ]; then
     echo "demo: $f is missing; run 'make build' first (make demo does)" >&2
     exit 1
   fi
 done
 
+# The Wine lab is the package wine/winelab; -B keeps __pycache__ out of the
+# sources.
+export PYTHONPATH="$PWD/wine"
 if [ "$interactive" = 1 ]; then
   if [ -z "${DISPLAY:-}" ]; then
     echo "demo: --interactive needs an X display (DISPLAY is not set)" >&2
     exit 1
   fi
-  exec python3 demo/run_demo.py "${args[@]}" --interactive
+  exec python3 -B demo/run_demo.py "${args[@]}" --interactive
 fi
 # A private X server, so that the screenshots show only our windows.
 exec timeout 600 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
-  python3 demo/run_demo.py "${args[@]}"
+  python3 -B demo/run_demo.py "${args[@]}"

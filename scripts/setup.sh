@@ -6,7 +6,10 @@
 set -euo pipefail
 
 host_pkgs=(cmake make g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev gzip xz-utils python3)
-win_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xdotool x11-utils imagemagick)
+# fonts-wine holds Wine's Marlett, which draws the caption buttons: without it
+# (a recommendation only) the close box shows the letter "r".
+win_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xdotool x11-utils
+          imagemagick)
 
 missing=()
 for p in "${host_pkgs[@]}" "${win_pkgs[@]}"; do

@@ -3,5 +3,5 @@
 target_link_libraries(test_rsrcfix PRIVATE rsrcfix_core)
 target_compile_definitions(test_rsrcfix PRIVATE
   RSRCFIX_PATH="$<TARGET_FILE:rsrcfix>"
-  STUB_LINKED_PATH="${CMAKE_BINARY_DIR}/win32-cross/link/stub-linked.exe")
+  STUB_LINKED_PATH="${CMAKE_BINARY_DIR}/cross/link/stub-linked.exe")
 add_dependencies(test_rsrcfix rsrcfix stub_cross)

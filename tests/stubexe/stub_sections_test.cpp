@@ -1,4 +1,4 @@
-// The section layout the stub's linker script makes (win32/cross/stub.ld), as
+// The section layout the stub's linker script makes (cross/stub.ld), as
 // the loader will see it: no section both writable and executable, zero-filled
 // data stored nowhere in the file, an import directory that covers exactly
 // its descriptors, whose lookup and address tables agree entry for entry and

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Turns a text file of this folder into a file for the Windows side: the
+"""Turns a text file of data/ into a file for the Windows side: the
 text in Windows-1252 with CR LF line ends, as the sample screen saver shows
 it (it shows at most the first 1024 bytes, so a longer text is refused).
 
@@ -8,7 +8,7 @@ usage: make_data.py SOURCE.txt OUT
 import sys
 from pathlib import Path
 
-LIMIT = 1024  # SAVER_TEXT_MAX in demo/saver/saver_texts.h
+LIMIT = 1024  # SAVER_TEXT_MAX in wine/saver/saver_texts.h
 
 
 def windows_text(source):

@@ -1,9 +1,9 @@
-// e2e_texts: prints every text the end-to-end scenarios compare against, as
-// the installer (shell/texts.h) and the sample screen saver
-// (demo/saver/saver_texts.h) define them, so that the scenario runner never
-// retypes one. One line per text: NAME, a TAB, the bytes in hex.
+// wine_texts: prints every text the Wine tests and the demo compare against,
+// as the installer (shell/texts.h) and the sample screen saver
+// (wine/saver/saver_texts.h) define them, so that the Wine lab never retypes
+// one. One line per text: NAME, a TAB, the bytes in hex.
 #include "shell/texts.h"
-#include "demo/saver/saver_texts.h"
+#include "wine/saver/saver_texts.h"
 
 #include <cstdio>
 #include <cstring>
@@ -31,7 +31,7 @@ const NamedText kTexts[] = {
 
 int main(int argc, char** argv) {
   if (argc > 1) {
-    std::printf("usage: e2e_texts\nPrints the installer's and the sample screen saver's texts, "
+    std::printf("usage: wine_texts\nPrints the installer's and the sample screen saver's texts, "
                 "one per line: NAME<TAB>hex bytes.\n");
     return std::strcmp(argv[1], "--help") == 0 ? 0 : 1;
   }

@@ -1,8 +1,8 @@
 // Every text the sample screen saver shows or writes, in one place, so that the
 // end-to-end scenarios compare the saver's message box with these very bytes
 // instead of retyping them. Windows-1252, "%s" placeholders only.
-#ifndef DEMO_SAVER_TEXTS_H
-#define DEMO_SAVER_TEXTS_H
+#ifndef WINE_SAVER_TEXTS_H
+#define WINE_SAVER_TEXTS_H
 
 // Caption of the settings box and window text of the full-screen window.
 #define SAVER_CAPTION "Zonsondergang"

@@ -28,10 +28,11 @@
 //   sleep MS
 //   list                      prints every visible top-level window and its controls
 //
-// SHOT names a screenshot: with --shots, the driver writes DIR\SHOT.req and
-// waits for DIR\SHOT.ack, which whoever takes the picture writes (the window
-// stays as it is meanwhile). --watch: a person answers; steps check texts but
-// click nothing and wait for the window to go.
+// SHOT names a screenshot: with --shots, the driver asks for a picture of the
+// window through the folder DIR once the window is drawn (see "screenshots"
+// below); a window that stays undrawn fails the step, a transient dialog
+// that closes before it is drawn counts as missed. --watch: a person
+// answers; steps check texts but click nothing and wait for the window to go.
 //
 // Texts are read with InternalGetWindowText, which asks the window manager
 // and sends no message, so a window whose thread is busy cannot block us.
@@ -284,37 +285,137 @@ int WaitGone(HWND window, DWORD limit) {
   return 1;
 }
 
-// Asks for a screenshot and waits until it is taken.
-int TakeShot(const char* name) {
-  if (!g_driver->shotDir[0] || !name || !name[0]) return 1;
-  char req[MAX_PATH], ack[MAX_PATH];
-  _snprintf(req, sizeof req, "%s\\%s.req", g_driver->shotDir, name);
-  _snprintf(ack, sizeof ack, "%s\\%s.ack", g_driver->shotDir, name);
-  req[sizeof req - 1] = ack[sizeof ack - 1] = '\0';
-  FILE* f = fopen(req, "wb");
-  if (!f) {
-    printf("FAIL cannot write %s\n", req);
-    return 0;
-  }
-  fclose(f);
-  for (DWORD start = GetTickCount(); GetFileAttributesA(ack) == INVALID_FILE_ATTRIBUTES; Sleep(20)) {
-    if (GetTickCount() - start > 20000) {
-      printf("FAIL no screenshot taken for %s\n", name);
-      return 0;
-    }
-  }
-  DeleteFileA(ack);
-  printf("shot %s\n", name);
-  return 1;
+// ---- screenshots ----
+//
+// A window is pictured only once it is drawn: a window that has just become
+// visible may not have painted yet, or Wine may not yet have copied its
+// painting to the X server, and its picture would be black or half drawn.
+// So the driver freezes the window's thread, which holds everything still (a
+// dialog that closes by itself as soon as its work is done included), and
+// writes DIR\SHOT.req naming the rectangles to look at, in screen
+// coordinates, one per line:
+//
+//   window L T R B     the window
+//   caption L T R B    its caption bar, when it has one
+//   text L T R B       each visible control that shows a text
+//
+// Whoever takes the pictures answers in DIR\SHOT.ack: "taken" (the picture
+// is saved), "undrawn: WHAT" (not drawn yet: the thread runs for a moment
+// and the driver asks again, SHOT_TRIES times at most) or "error: WHAT".
+
+enum { SHOT_TRIES = 200, SHOT_RUN_MS = 1, SHOT_ANSWER_MS = 20000, SHOT_WHY_SIZE = 512 };
+enum ShotAnswer { SHOT_TAKEN, SHOT_UNDRAWN, SHOT_FAILED };
+enum ShotOutcome { SHOT_OK, SHOT_GONE, SHOT_ERROR };
+
+void WriteRect(FILE* f, const char* what, const RECT* r) {
+  fprintf(f, "%s %ld %ld %ld %ld\n", what, (long)r->left, (long)r->top, (long)r->right, (long)r->bottom);
 }
 
-// Lets a freshly shown window finish painting before its picture is taken.
-void SettleForShot(HWND window) {
-  DWORD_PTR result;
-  SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
-  RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
-  Sleep(200);
+// The window's thread is frozen: only calls that send it no message here.
+BOOL CALLBACK WriteTextRect(HWND child, LPARAM param) {
+  static char text[TEXT_SIZE];
+  RECT r;
+  ReadText(child, text, sizeof text);
+  if (IsWindowVisible(child) && text[0] && GetWindowRect(child, &r) && r.right > r.left && r.bottom > r.top) {
+    WriteRect((FILE*)param, "text", &r);
+  }
+  return TRUE;
+}
+
+int WriteShotRequest(HWND window, const char* path) {
+  FILE* f = fopen(path, "wb");
+  if (!f) return 0;
+  RECT r;
+  GetWindowRect(window, &r);
+  WriteRect(f, "window", &r);
+  if ((GetWindowLongA(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) {
+    // Between the top border and the client area, inside the side borders.
+    RECT client;
+    POINT origin = {0, 0};
+    GetClientRect(window, &client);
+    ClientToScreen(window, &origin);
+    RECT caption = {origin.x, r.top + (origin.x - r.left), origin.x + client.right, origin.y};
+    if (caption.bottom > caption.top && caption.right > caption.left) WriteRect(f, "caption", &caption);
+  }
+  EnumChildWindows(window, WriteTextRect, (LPARAM)f);
+  return fclose(f) == 0;
+}
+
+// Hands one request over and waits for the answer, whose text goes to `why`.
+ShotAnswer AskForShot(HWND window, const char* name, char* why) {
+  char req[MAX_PATH], tmp[MAX_PATH], ack[MAX_PATH];
+  _snprintf(req, sizeof req, "%s\\%s.req", g_driver->shotDir, name);
+  _snprintf(tmp, sizeof tmp, "%s\\%s.tmp", g_driver->shotDir, name);
+  _snprintf(ack, sizeof ack, "%s\\%s.ack", g_driver->shotDir, name);
+  req[sizeof req - 1] = tmp[sizeof tmp - 1] = ack[sizeof ack - 1] = '\0';
+  // Written aside and renamed, so that the request is never read half written.
+  if (!WriteShotRequest(window, tmp) || !MoveFileExA(tmp, req, MOVEFILE_REPLACE_EXISTING)) {
+    _snprintf(why, SHOT_WHY_SIZE, "error: cannot write %s", req);
+    return SHOT_FAILED;
+  }
+  for (DWORD start = GetTickCount(); GetFileAttributesA(ack) == INVALID_FILE_ATTRIBUTES; Sleep(20)) {
+    if (GetTickCount() - start > SHOT_ANSWER_MS) {
+      _snprintf(why, SHOT_WHY_SIZE, "error: no answer to %s within %d ms", req, SHOT_ANSWER_MS);
+      return SHOT_FAILED;
+    }
+  }
+  why[0] = '\0';
+  FILE* f = fopen(ack, "rb");
+  if (f) {
+    size_t n = fread(why, 1, SHOT_WHY_SIZE - 1, f);
+    why[n] = '\0';
+    why[strcspn(why, "\r\n")] = '\0';
+    fclose(f);
+  }
+  DeleteFileA(ack);
+  if (strcmp(why, "taken") == 0) return SHOT_TAKEN;
+  if (strncmp(why, "undrawn", 7) == 0) return SHOT_UNDRAWN;
+  return SHOT_FAILED;
+}
+
+HANDLE Freeze(HWND window) {
+  HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(window, NULL));
+  if (thread && SuspendThread(thread) == (DWORD)-1) {
+    CloseHandle(thread);
+    thread = NULL;
+  }
+  return thread;
+}
+
+void Thaw(HANDLE thread) {
+  if (!thread) return;
+  ResumeThread(thread);
+  CloseHandle(thread);
+}
+
+// Takes the picture `name` of `window` once it is drawn. SHOT_GONE: the
+// window closed before it was drawn.
+ShotOutcome ShotWhenDrawn(HWND window, const char* name) {
+  if (!g_driver->shotDir[0] || !name || !name[0]) return SHOT_OK;
+  static char why[SHOT_WHY_SIZE];
+  why[0] = '\0';
+  for (int attempt = 1; attempt <= SHOT_TRIES; ++attempt) {
+    HANDLE thread = Freeze(window);
+    if (!IsWindow(window)) {
+      Thaw(thread);
+      printf("shot %s not taken: the window closed before it was drawn%s%s\n", name, why[0] ? "; last: " : "",
+             why);
+      return SHOT_GONE;
+    }
+    ShotAnswer answer = AskForShot(window, name, why);
+    Thaw(thread);
+    if (answer == SHOT_TAKEN) {
+      printf("shot %s (drawn at try %d)\n", name, attempt);
+      return SHOT_OK;
+    }
+    if (answer == SHOT_FAILED) {
+      printf("FAIL shot %s: %s\n", name, why);
+      return SHOT_ERROR;
+    }
+    Sleep(SHOT_RUN_MS);  // the window's thread runs and may draw
+  }
+  printf("FAIL shot %s: still not drawn after %d tries (%s)\n", name, SHOT_TRIES, why);
+  return SHOT_ERROR;
 }
 
 int ButtonId(const char* name) {
@@ -423,10 +524,7 @@ int StepBox(const Step* step) {
     PrintMismatch(step, "buttons", step->field[3], buttons);
     return EXIT_MISMATCH;
   }
-  if (step->fieldCount > 5) {
-    SettleForShot(box);
-    if (!TakeShot(step->field[5])) return EXIT_TIMEOUT;
-  }
+  if (step->fieldCount > 5 && ShotWhenDrawn(box, step->field[5]) != SHOT_OK) return EXIT_TIMEOUT;
   printf("ok box \"");
   PrintEscaped(step->field[1]);
   printf("\" -> %s\n", g_driver->watch ? "answered by hand" : step->field[4]);
@@ -443,10 +541,7 @@ int StepDialog(const Step* step) {
     PrintMismatch(step, "control text", step->field[3], text);
     return EXIT_MISMATCH;
   }
-  if (step->fieldCount > 5) {
-    SettleForShot(dialog);
-    if (!TakeShot(step->field[5])) return EXIT_TIMEOUT;
-  }
+  if (step->fieldCount > 5 && ShotWhenDrawn(dialog, step->field[5]) != SHOT_OK) return EXIT_TIMEOUT;
   printf("ok dialog \"");
   PrintEscaped(step->field[1]);
   printf("\" -> %s\n", g_driver->watch ? "answered by hand" : step->field[4]);
@@ -469,23 +564,6 @@ void NextWindow(int index, const char** caption, const char** className, int* co
   }
 }
 
-// Freezes the dialog's thread while its picture is taken: it closes by itself
-// as soon as its work is done, often faster than a screenshot.
-int ShotOfBusyWindow(HWND window, const char* name) {
-  DWORD threadId = GetWindowThreadProcessId(window, NULL);
-  HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
-  if (thread && SuspendThread(thread) == (DWORD)-1) {
-    CloseHandle(thread);
-    thread = NULL;
-  }
-  int ok = TakeShot(name);
-  if (thread) {
-    ResumeThread(thread);
-    CloseHandle(thread);
-  }
-  return ok;
-}
-
 int StepTransient(const Step* step, int index) {
   if (step->fieldCount < 4) return EXIT_USAGE;
   int id = atoi(step->field[2]);
@@ -501,7 +579,11 @@ int StepTransient(const Step* step, int index) {
         PrintMismatch(step, "control text", step->field[3], text);
         return EXIT_MISMATCH;
       }
-      if (step->fieldCount > 4 && !ShotOfBusyWindow(dialog, step->field[4])) return EXIT_TIMEOUT;
+      if (step->fieldCount > 4) {
+        ShotOutcome shot = ShotWhenDrawn(dialog, step->field[4]);
+        if (shot == SHOT_ERROR) return EXIT_TIMEOUT;
+        if (shot == SHOT_GONE) break;
+      }
       printf("ok transient \"");
       PrintEscaped(step->field[1]);
       printf("\" seen\n");
@@ -521,10 +603,7 @@ int StepWindow(const Step* step) {
   if (step->fieldCount < 2) return EXIT_USAGE;
   HWND window = WaitFor(NULL, step->field[1], ANY_WINDOW);
   if (!window) return Timeout(step, "window of class");
-  if (step->fieldCount > 2) {
-    SettleForShot(window);
-    if (!TakeShot(step->field[2])) return EXIT_TIMEOUT;
-  }
+  if (step->fieldCount > 2 && ShotWhenDrawn(window, step->field[2]) != SHOT_OK) return EXIT_TIMEOUT;
   printf("ok window %s\n", step->field[1]);
   return EXIT_OK;
 }

@@ -1,0 +1,22 @@
+# Included by the top-level CMakeLists.txt: the MinGW project of this folder
+# (CMakeLists.txt here, never added as a subdirectory of the host build) is
+# configured with the MinGW toolchain file into ${CMAKE_BINARY_DIR}/cross and
+# rebuilt on every build (its own dependency tracking decides what is stale).
+# It needs two host tools of this build: icongen draws the icon, rsrcfix is
+# the post-link step. Products: cross/stub.exe, cross/sample_saver.scr,
+# cross/uidriver.exe below the build directory.
+include(ExternalProject)
+set(CROSS_BUILD_DIR ${CMAKE_BINARY_DIR}/cross)
+set(STUB_EXE ${CROSS_BUILD_DIR}/stub.exe)
+
+ExternalProject_Add(stub_cross
+  SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}
+  BINARY_DIR ${CROSS_BUILD_DIR}
+  CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+             -DCMAKE_BUILD_TYPE=MinSizeRel
+             -DICONGEN=$<TARGET_FILE:icongen>
+             -DRSRCFIX=$<TARGET_FILE:rsrcfix>
+             -DWINE_LAB=${BUILD_TESTING}
+  BUILD_ALWAYS 1
+  INSTALL_COMMAND ""
+  DEPENDS icongen rsrcfix)
