@@ -77,18 +77,33 @@ const uint8_t DISTANCE_PREFIX_LEN[256] = {
 enum { RING_MASK = RING_SIZE - 1 };
 static const uint64_t NO_MISSING = UINT64_MAX;
 
+// The bit buffer is a machine word: 64 bits on the hosts, 32 in the stub,
+// whose smaller shifts and loads keep it small.
+typedef uintptr_t BitWord;
+enum { WORD_BITS = 8 * sizeof(BitWord) };
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "LoadBigEndian swaps the bytes of a word");
+
 // The input side of a stream. Invariant: before every bit is taken, more
-// than 8 bits are valid (Refill), so bytes are taken from the input exactly
-// as needed to keep two bytes ahead of the bits used, never more. Valid bits
-// stand left-aligned (at most 21 of them), the bits below them are zero.
+// than 8 bits are valid (Refill); where the read block has a whole word left,
+// a refill takes as many of its bytes as fit, otherwise one byte at a time
+// until more than 8 bits are valid. So bytes are taken from a new block
+// exactly when the byte-at-a-time rule would take them, and no read call is
+// made that it would not make. Valid bits stand left-aligned, the bits below
+// them are zero.
 struct BitReader {
-    uint32_t buffer;        // valid bits from bit 31 down; the next bit is bit 31
-    uint32_t count;         // number of valid bits (0..21)
+    BitWord buffer;         // valid bits from the top bit down; the next bit is the top bit
+    uint32_t count;         // number of valid bits (0..WORD_BITS)
     uint32_t remaining;     // stored bytes not yet taken from the input
     uint64_t taken;         // bytes loaded into the buffer: stored ones and stand-in zeros
     uint64_t firstMissing;  // load number of the first stand-in zero (past the stored
                             // size, or a read that delivered nothing); NO_MISSING if none
 };
+
+static inline BitWord LoadBigEndian(const uint8_t* p) {
+    BitWord w;
+    memcpy(&w, p, sizeof w);
+    return sizeof w == 8 ? (BitWord)__builtin_bswap64(w) : (BitWord)__builtin_bswap32((uint32_t)w);
+}
 
 // The first TOP_BITS levels of the code tree, resolved for every bit
 // pattern: a walk starts with one lookup instead of a load per level. The top
@@ -127,8 +142,21 @@ static struct DecodeState g_decode;
 // Takes input bytes while no more than `level` bits are valid (8, except
 // where several bits are taken at once). End of input is decided here and
 // only here: past the stored size, or where the stream delivered nothing, a
-// zero stands in and the first such load is remembered.
+// zero stands in and the first such load is remembered. A word from the
+// block holds only stored bytes (the block never holds more than the
+// remaining count), so no stand-in is ever taken that way.
 static inline void Refill(struct BitReader* br, FILE* in, uint32_t level) {
+    const uint8_t* word = BlockBytesAhead(sizeof(BitWord));
+    if (word != NULL) {
+        uint32_t take = (WORD_BITS - 1 - br->count) / 8;
+        uint32_t filled = br->count + 8 * take;
+        br->buffer |= (LoadBigEndian(word) >> br->count) & ((BitWord)-1 << (WORD_BITS - filled));
+        br->count = filled;
+        br->remaining -= take;
+        br->taken += take;
+        TookBlockBytes(take);
+        return;
+    }
     while (br->count <= level) {
         int byte = -1;
         if (br->remaining != 0) {
@@ -139,7 +167,7 @@ static inline void Refill(struct BitReader* br, FILE* in, uint32_t level) {
             if (br->firstMissing == NO_MISSING) br->firstMissing = br->taken;
             byte = 0;
         }
-        br->buffer |= (uint32_t)byte << (24 - br->count);
+        br->buffer |= (BitWord)byte << (WORD_BITS - 8 - br->count);
         br->count += 8;
         br->taken++;
     }
@@ -147,7 +175,7 @@ static inline void Refill(struct BitReader* br, FILE* in, uint32_t level) {
 
 static inline unsigned ReadBit(struct BitReader* br, FILE* in) {
     if (br->count <= 8) Refill(br, in, 8);
-    unsigned bit = br->buffer >> 31;
+    unsigned bit = (unsigned)(br->buffer >> (WORD_BITS - 1));
     br->buffer <<= 1;
     br->count--;
     return bit;
@@ -157,7 +185,7 @@ static inline unsigned ReadBit(struct BitReader* br, FILE* in) {
 // of ReadBit would: before the last of them more than 8 bits are valid.
 static inline unsigned ReadBits(struct BitReader* br, FILE* in, unsigned count) {
     if (br->count <= count + 7) Refill(br, in, count + 7);
-    unsigned bits = br->buffer >> (32 - count);
+    unsigned bits = (unsigned)(br->buffer >> (WORD_BITS - count));
     br->buffer <<= count;
     br->count -= count;
     return bits;
@@ -165,7 +193,7 @@ static inline unsigned ReadBits(struct BitReader* br, FILE* in, unsigned count) 
 
 static inline unsigned ReadEightBits(struct BitReader* br, FILE* in) {
     if (br->count <= 8) Refill(br, in, 8);
-    unsigned bits = br->buffer >> 24;
+    unsigned bits = (unsigned)(br->buffer >> (WORD_BITS - 8));
     br->buffer <<= 8;
     br->count -= 8;
     return bits;
@@ -206,7 +234,7 @@ static inline int DecodeSymbol(struct HuffTree* tree, struct TopTable* top, stru
                                uint16_t* path) {
     if (tree->watchedChanged) BuildTopTable(top, tree);
     if (br->count <= 8) Refill(br, in, 8);  // at least 9 bits to look at
-    const struct TopEntry* e = &top->entry[br->buffer >> (32 - TOP_BITS)];
+    const struct TopEntry* e = &top->entry[br->buffer >> (WORD_BITS - TOP_BITS)];
     int depth = e->length;
     ReadBits(br, in, (unsigned)depth);
     memcpy(path, e->path, sizeof e->path);
