@@ -670,6 +670,19 @@ Bytes Slurp(const fs::path& p) {
     return b;
 }
 
+// The corpus and its Best streams, for timing other ways (callgrind, perf,
+// whole-process timers): NAME and NAME.q for every file.
+int WriteCorpus(const char* dir) {
+    fs::create_directories(dir);
+    for (const CorpusFile& f : MakeCorpus()) {
+        fs::path file = fs::path(dir) / f.name;
+        WriteFile(file, f.bytes);
+        WriteFile(file.string() + ".q", authoring::EncodeStream(f.bytes.data(), f.bytes.size()));
+        std::printf("%s %zu\n", file.string().c_str(), f.bytes.size());
+    }
+    return 0;
+}
+
 struct Row {
     std::string name;
     double size = 0, symbols = 0, greedy = 0, best = 0, gz = 0, xz = 0;
@@ -695,13 +708,16 @@ constexpr double kBytesPerRun = 4e6;  // original bytes each whole-process run e
 
 int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "--expand") == 0) return ExpandCopies(argv[2], argv[3], argv[4]);
+    if (argc == 3 && std::strcmp(argv[1], "--corpus") == 0) return WriteCorpus(argv[2]);
     if (argc > 1) {
         std::printf("usage: %s\n"
                     "Builds a ~13 MB corpus (real DLLs where present, pictures, text, binary) and prints\n"
                     "compressed sizes, encode and decode speeds (CPU time, in-process) and whole-process\n"
                     "decode CPU time against gzip -d and xz -d.\n"
-                    "(%s --expand FILE SIZE COPIES is the child of the whole-process runs.)\n",
-                    argv[0], argv[0]);
+                    "%s --corpus DIR writes the corpus files and their streams (NAME.q) to DIR;\n"
+                    "%s --expand FILE.q SIZE COPIES expands a stream COPIES times (the child of the\n"
+                    "whole-process runs).\n",
+                    argv[0], argv[0], argv[0]);
         return std::strcmp(argv[1], "--help") == 0 ? 0 : 1;
     }
     bool haveTools = Run("gzip --version > /dev/null 2>&1") && Run("xz --version > /dev/null 2>&1");
