@@ -110,7 +110,7 @@ static inline BitWord LoadBigEndian(const uint8_t* p) {
 // of the tree changes shape only rarely (exchanges happen almost always far
 // below it), so the table is rebuilt only when the tree reports a change to
 // the child value of a node it depends on (the tree's watched nodes).
-enum { TOP_BITS = 6, TOP_SIZE = 1 << TOP_BITS };
+enum { TOP_BITS = 5, TOP_SIZE = 1 << TOP_BITS };
 
 // The walk goes on from the last node of an entry by reading its child value
 // afresh, so only the nodes before it (and the root) must keep their shape.
