@@ -56,6 +56,22 @@ static inline int TakeBlockByte(FILE* stream, uint32_t remaining) {
     return rb->block[rb->index++];
 }
 
+// Where the read block still holds at least `size` bytes not yet handed
+// out: a pointer to the next of them, which the caller may read (all `size`)
+// and then take some of with TookBlockBytes; NULL otherwise. Lets the bit
+// reader take a word at a time without reading past what the stream
+// delivered, and without a read call of its own: near the end of a block the
+// caller goes on byte by byte, as TakeBlockByte does.
+static inline const uint8_t* BlockBytesAhead(uint32_t size) {
+    struct ReadBlock* rb = &g_readBlock;
+    return rb->available >= (int32_t)size ? rb->block + rb->index : NULL;
+}
+
+static inline void TookBlockBytes(uint32_t count) {
+    g_readBlock.available -= (int32_t)count;
+    g_readBlock.index += count;
+}
+
 // Writes the filled block and starts the next.
 static inline void FlushBlock(FILE* stream) {
     struct WriteBlock* wb = &g_writeBlock;

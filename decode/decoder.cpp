@@ -77,25 +77,40 @@ const uint8_t DISTANCE_PREFIX_LEN[256] = {
 enum { RING_MASK = RING_SIZE - 1 };
 static const uint64_t NO_MISSING = UINT64_MAX;
 
+// The bit buffer is a machine word: 64 bits on the hosts, 32 in the stub,
+// whose smaller shifts and loads keep it small.
+typedef uintptr_t BitWord;
+enum { WORD_BITS = 8 * sizeof(BitWord) };
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "LoadBigEndian swaps the bytes of a word");
+
 // The input side of a stream. Invariant: before every bit is taken, more
-// than 8 bits are valid (Refill), so bytes are taken from the input exactly
-// as needed to keep two bytes ahead of the bits used, never more. Valid bits
-// stand left-aligned (at most 21 of them), the bits below them are zero.
+// than 8 bits are valid (Refill); where the read block has a whole word left,
+// a refill takes as many of its bytes as fit, otherwise one byte at a time
+// until more than 8 bits are valid. So bytes are taken from a new block
+// exactly when the byte-at-a-time rule would take them, and no read call is
+// made that it would not make. Valid bits stand left-aligned, the bits below
+// them are zero.
 struct BitReader {
-    uint32_t buffer;        // valid bits from bit 31 down; the next bit is bit 31
-    uint32_t count;         // number of valid bits (0..21)
+    BitWord buffer;         // valid bits from the top bit down; the next bit is the top bit
+    uint32_t count;         // number of valid bits (0..WORD_BITS)
     uint32_t remaining;     // stored bytes not yet taken from the input
     uint64_t taken;         // bytes loaded into the buffer: stored ones and stand-in zeros
     uint64_t firstMissing;  // load number of the first stand-in zero (past the stored
                             // size, or a read that delivered nothing); NO_MISSING if none
 };
 
+static inline BitWord LoadBigEndian(const uint8_t* p) {
+    BitWord w;
+    memcpy(&w, p, sizeof w);
+    return sizeof w == 8 ? (BitWord)__builtin_bswap64(w) : (BitWord)__builtin_bswap32((uint32_t)w);
+}
+
 // The first TOP_BITS levels of the code tree, resolved for every bit
 // pattern: a walk starts with one lookup instead of a load per level. The top
 // of the tree changes shape only rarely (exchanges happen almost always far
 // below it), so the table is rebuilt only when the tree reports a change to
 // the child value of a node it depends on (the tree's watched nodes).
-enum { TOP_BITS = 6, TOP_SIZE = 1 << TOP_BITS };
+enum { TOP_BITS = 5, TOP_SIZE = 1 << TOP_BITS };
 
 // The walk goes on from the last node of an entry by reading its child value
 // afresh, so only the nodes before it (and the root) must keep their shape.
@@ -127,8 +142,21 @@ static struct DecodeState g_decode;
 // Takes input bytes while no more than `level` bits are valid (8, except
 // where several bits are taken at once). End of input is decided here and
 // only here: past the stored size, or where the stream delivered nothing, a
-// zero stands in and the first such load is remembered.
+// zero stands in and the first such load is remembered. A word from the
+// block holds only stored bytes (the block never holds more than the
+// remaining count), so no stand-in is ever taken that way.
 static inline void Refill(struct BitReader* br, FILE* in, uint32_t level) {
+    const uint8_t* word = BlockBytesAhead(sizeof(BitWord));
+    if (word != NULL) {
+        uint32_t take = (WORD_BITS - 1 - br->count) / 8;
+        uint32_t filled = br->count + 8 * take;
+        br->buffer |= (LoadBigEndian(word) >> br->count) & ((BitWord)-1 << (WORD_BITS - filled));
+        br->count = filled;
+        br->remaining -= take;
+        br->taken += take;
+        TookBlockBytes(take);
+        return;
+    }
     while (br->count <= level) {
         int byte = -1;
         if (br->remaining != 0) {
@@ -139,7 +167,7 @@ static inline void Refill(struct BitReader* br, FILE* in, uint32_t level) {
             if (br->firstMissing == NO_MISSING) br->firstMissing = br->taken;
             byte = 0;
         }
-        br->buffer |= (uint32_t)byte << (24 - br->count);
+        br->buffer |= (BitWord)byte << (WORD_BITS - 8 - br->count);
         br->count += 8;
         br->taken++;
     }
@@ -147,7 +175,7 @@ static inline void Refill(struct BitReader* br, FILE* in, uint32_t level) {
 
 static inline unsigned ReadBit(struct BitReader* br, FILE* in) {
     if (br->count <= 8) Refill(br, in, 8);
-    unsigned bit = br->buffer >> 31;
+    unsigned bit = (unsigned)(br->buffer >> (WORD_BITS - 1));
     br->buffer <<= 1;
     br->count--;
     return bit;
@@ -157,7 +185,7 @@ static inline unsigned ReadBit(struct BitReader* br, FILE* in) {
 // of ReadBit would: before the last of them more than 8 bits are valid.
 static inline unsigned ReadBits(struct BitReader* br, FILE* in, unsigned count) {
     if (br->count <= count + 7) Refill(br, in, count + 7);
-    unsigned bits = br->buffer >> (32 - count);
+    unsigned bits = (unsigned)(br->buffer >> (WORD_BITS - count));
     br->buffer <<= count;
     br->count -= count;
     return bits;
@@ -165,7 +193,7 @@ static inline unsigned ReadBits(struct BitReader* br, FILE* in, unsigned count) 
 
 static inline unsigned ReadEightBits(struct BitReader* br, FILE* in) {
     if (br->count <= 8) Refill(br, in, 8);
-    unsigned bits = br->buffer >> 24;
+    unsigned bits = (unsigned)(br->buffer >> (WORD_BITS - 8));
     br->buffer <<= 8;
     br->count -= 8;
     return bits;
@@ -206,7 +234,7 @@ static inline int DecodeSymbol(struct HuffTree* tree, struct TopTable* top, stru
                                uint16_t* path) {
     if (tree->watchedChanged) BuildTopTable(top, tree);
     if (br->count <= 8) Refill(br, in, 8);  // at least 9 bits to look at
-    const struct TopEntry* e = &top->entry[br->buffer >> (32 - TOP_BITS)];
+    const struct TopEntry* e = &top->entry[br->buffer >> (WORD_BITS - TOP_BITS)];
     int depth = e->length;
     ReadBits(br, in, (unsigned)depth);
     memcpy(path, e->path, sizeof e->path);
@@ -231,6 +259,56 @@ static inline unsigned DecodeDistance(struct BitReader* br, FILE* in) {
 // Read at FIRST_BYTES_MASK + 8 - n: eight bytes of which the first n are
 // 0xFF, in memory order, whatever the byte order of the machine.
 static const uint8_t FIRST_BYTES_MASK[16] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+// A match whose source starts fewer than eight bytes back repeats its first
+// `period` (d + 1) bytes: the hosts build eight bytes of that pattern with a
+// multiplication and move it on by whole periods, eight bytes at a time; the
+// stub, built for size, copies such a match byte by byte instead.
+#if defined(__OPTIMIZE_SIZE__)
+enum { PATTERN_COPY = 0 };
+#else
+enum { PATTERN_COPY = 1 };
+#endif
+
+// Indexed by the period (1..7): its bytes repeated to fill eight, as a
+// factor; and how far the pattern moves on from one eight bytes to the next
+// (8 modulo the period).
+static const uint64_t PATTERN_REPEAT[8] = {
+    0, 0x0101010101010101ull, 0x0001000100010001ull, 0x0001000001000001ull, 0x0000000100000001ull,
+    0x0000010000000001ull, 0x0001000000000001ull, 0x0100000000000001ull};
+static const uint8_t PATTERN_ADVANCE[8] = {0, 0, 0, 2, 0, 3, 2, 1};
+
+// Puts the `n` bytes of a match that repeats the `period` (1..7) bytes before
+// ring position r (period <= r, r + n <= RING_SIZE) into the ring at r and
+// into the block room. Eight bytes of the pattern are stored at a time; the
+// next eight are the same pattern moved on by 8 modulo the period, and since
+// it repeats, shifting it right by that many bytes and left by the rest of a
+// period gives every byte twice over, the same both times. The last stores
+// merge into the ring so that the history after the match stays; the room
+// takes all eight (its bytes past n are overwritten before they are written
+// out; both arrays have eight spare bytes at the end for this). Little
+// endian: byte i of a word is bits 8i..8i+7.
+static inline void CopyPattern(uint8_t* ring, uint32_t r, uint32_t period, uint32_t n, uint8_t* room) {
+    uint64_t pattern;
+    memcpy(&pattern, ring + r - period, 8);  // period bytes of the source, then the ring's old bytes
+    pattern = (pattern & ((1ull << (8 * period)) - 1)) * PATTERN_REPEAT[period];
+    uint32_t advance = 8 * PATTERN_ADVANCE[period];
+    uint32_t rest = 8 * period - advance;
+    uint32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        memcpy(ring + r + i, &pattern, 8);
+        memcpy(room + i, &pattern, 8);
+        pattern = (pattern >> advance) | (pattern << rest);
+    }
+    if (i < n) {
+        uint64_t keep, mask;
+        memcpy(&keep, ring + r + i, 8);
+        memcpy(&mask, FIRST_BYTES_MASK + 8 - (n - i), 8);
+        keep = (keep & ~mask) | (pattern & mask);
+        memcpy(ring + r + i, &keep, 8);
+        memcpy(room + i, &pattern, 8);
+    }
+}
 
 // Copies `n` bytes from distance code `d` into the ring at `r` and gives them
 // to the output. The copy runs forward, so a source that overlaps the bytes
@@ -272,6 +350,8 @@ static inline void CopyMatch(uint8_t* ring, uint32_t r, uint32_t d, uint32_t n, 
                     memcpy(room + n - 8, &chunk, 8);
                 }
             }
+        } else if (PATTERN_COPY && d < 7 && r > d) {
+            CopyPattern(ring, r, d + 1, n, room);
         } else {
             for (uint32_t i = 0; i < n; i++) room[i] = ring[r + i] = ring[p + i];
         }

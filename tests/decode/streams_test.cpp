@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <random>
 #include <vector>
 
@@ -180,6 +182,34 @@ TEST(BlockCalls, ReadsNoFurtherThanTheBitsNeed) {
         Calls expected{BLOCK_SIZE};
         if (target == BLOCK_SIZE) expected.push_back(50);
         EXPECT_EQ(run.in.calls, expected) << "stream of " << target;
+    }
+}
+
+// A stream cut within a word of a block's start or end: the bit reader
+// takes whole words from the block only where the stream delivered them,
+// and the rest byte by byte, so the cut stream decodes exactly as the whole
+// stream with zeros from the cut on (the stand-ins), reads the stored bytes
+// in blocks of 16,384 and the remainder, and reports a shortfall.
+TEST(BlockCalls, CutNearABlockEdgeGivesZeroBitsFromTheCut) {
+    std::vector<uint8_t> data = NoiseBytes(60000, 9);
+    std::vector<uint8_t> stream = authoring::EncodeStream(data.data(), data.size(), authoring::Parsing::Greedy);
+    ASSERT_GT(stream.size(), 2u * BLOCK_SIZE + 16);
+    for (uint32_t edge : {0u, uint32_t(BLOCK_SIZE), 2u * BLOCK_SIZE}) {
+        for (uint32_t cut = edge > 9 ? edge - 9 : 1; cut <= edge + 9; cut++) {
+            DecodeRun cutRun, zeroRun;
+            cutRun.in.bytes = stream;
+            cutRun.Run(uint32_t(data.size()), cut);
+            zeroRun.in.bytes = stream;
+            std::fill(zeroRun.in.bytes.begin() + cut, zeroRun.in.bytes.end(), 0);
+            zeroRun.Run(uint32_t(data.size()));
+            Calls reads(cut / BLOCK_SIZE, size_t(BLOCK_SIZE));
+            if (cut % BLOCK_SIZE) reads.push_back(cut % BLOCK_SIZE);
+            SCOPED_TRACE("cut at " + std::to_string(cut));
+            ASSERT_EQ(cutRun.out.bytes, zeroRun.out.bytes);
+            EXPECT_EQ(cutRun.in.calls, reads);
+            EXPECT_EQ(cutRun.status, DECODE_SHORT_INPUT);
+            EXPECT_GT(cutRun.shortfall, 0u);
+        }
     }
 }
 

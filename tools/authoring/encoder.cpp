@@ -226,7 +226,9 @@ struct SymbolPrices {
 };
 
 // The match lists of a stretch of positions, each searched once, in order
-// (the finder must see every position searched before it is inserted).
+// (the finder must see every position searched before it is inserted). The
+// finder writes each list straight into one buffer, which grows only while
+// the stretch does; dropping lists moves the few that are kept to its front.
 class MatchCache {
 public:
     explicit MatchCache(Source& src) : src_(src), first_(RING_START), next_(RING_START) {}
@@ -234,15 +236,16 @@ public:
     // Matches at `pos` (not before the last Forget), longest last.
     const MatchCandidate* Get(int64_t pos, int* count) {
         while (next_ <= pos) {
-            MatchCandidate found[MAX_MATCH];
-            int n = src_.finder.FindAndInsert(next_, src_.MaxLength(next_), found);
-            offsets_.push_back(uint32_t(lists_.size()));
-            lists_.insert(lists_.end(), found, found + n);
+            size_t i = size_t(next_ - first_);
+            if (i + 1 >= offsets_.size()) offsets_.resize(2 * (i + 1), 0);
+            uint32_t at = offsets_[i];
+            if (at + MAX_MATCH > lists_.size()) lists_.resize(2 * (at + MAX_MATCH));
+            int n = src_.finder.FindAndInsert(next_, src_.MaxLength(next_), lists_.data() + at);
+            offsets_[i + 1] = at + uint32_t(n);
             next_++;
         }
         size_t i = size_t(pos - first_);
-        uint32_t end = i + 1 < offsets_.size() ? offsets_[i + 1] : uint32_t(lists_.size());
-        *count = int(end - offsets_[i]);
+        *count = int(offsets_[i + 1] - offsets_[i]);
         return lists_.data() + offsets_[i];
     }
 
@@ -250,10 +253,10 @@ public:
     void Forget(int64_t pos) {
         size_t drop = size_t(std::min(pos, next_) - first_);
         if (drop == 0) return;
-        uint32_t base = drop < offsets_.size() ? offsets_[drop] : uint32_t(lists_.size());
-        lists_.erase(lists_.begin(), lists_.begin() + base);
-        offsets_.erase(offsets_.begin(), offsets_.begin() + long(drop));
-        for (uint32_t& o : offsets_) o -= base;
+        size_t kept = size_t(next_ - first_) - drop;  // positions searched and kept
+        uint32_t base = offsets_[drop];
+        std::memmove(lists_.data(), lists_.data() + base, (offsets_[drop + kept] - base) * sizeof lists_[0]);
+        for (size_t i = 0; i <= kept; i++) offsets_[i] = offsets_[drop + i] - base;
         first_ += int64_t(drop);
     }
 
@@ -261,7 +264,8 @@ private:
     Source& src_;
     int64_t first_;                      // position of offsets_[0]
     int64_t next_;                       // next position to search
-    std::vector<uint32_t> offsets_;      // per position from first_: its first entry in lists_
+    std::vector<uint32_t> offsets_;      // per position from first_: its first entry in lists_; one more
+                                         // than the positions searched, the last where the next list goes
     std::vector<MatchCandidate> lists_;  // the lists, one after the other
 };
 
