@@ -5,7 +5,7 @@ scrpack) run under Wine, every prompt answered by uidriver.exe.
 Each scenario builds its installer with `scrpack pack`, resets the shared
 prefix, runs the installer next to the driver, and then checks what a user
 and the system would see: every prompt's exact text (the bytes of
-shell/texts.h, formatted here with the values the installer should use) in
+res/texts.h, formatted here with the values the installer should use) in
 the expected order, the exit code, every file below the Windows directory
 (byte-identical to what `scrpack extract` writes for the same installer, and
 nothing else written), the system.ini line, the screen saver switch, and

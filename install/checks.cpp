@@ -9,8 +9,8 @@
 #include "install/install.h"
 #include "install/naming.h"
 #include "package/package.h"
-#include "shell/installer.h"
-#include "shell/texts.h"
+#include "install/program.h"
+#include "res/texts.h"
 
 #include <string.h>
 

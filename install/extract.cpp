@@ -16,7 +16,7 @@
 #include "install/naming.h"
 #include "package/package.h"
 #include "decode/decode.h"
-#include "shell/installer.h"
+#include "install/program.h"
 
 #include <string.h>
 

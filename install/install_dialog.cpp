@@ -5,8 +5,8 @@
 // activation once, then ends the dialog with the command's id.
 #include "install/install.h"
 #include "res/resource.h"
-#include "shell/installer.h"
-#include "shell/texts.h"
+#include "install/program.h"
+#include "res/texts.h"
 
 static INT_PTR OnInitInstallDialog(HWND dialog) {
     char text[CAPTION_SIZE];

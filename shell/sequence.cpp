@@ -8,15 +8,15 @@
 // with a message), when a check says stop or the user does not confirm (exit
 // code 0). A failed extraction is reported instead of the completion, and
 // nothing after it happens (exit code 1). Every text is composed within its
-// buffer; the installer's path and the Windows directory are fetched once and
-// a failure to get either counts as a damaged installer, so no step ever works
-// on undefined text.
+// buffer; a failure to get the installer's path or the Windows directory
+// counts as a damaged installer, and every step that fetches them again
+// passes silently when it cannot, so no step ever works on undefined text.
 #include "install/install.h"
 #include "install/naming.h"
 #include "package/package.h"
 #include "res/resource.h"
-#include "shell/installer.h"
-#include "shell/texts.h"
+#include "shell/shell.h"
+#include "res/texts.h"
 
 #include <string.h>
 

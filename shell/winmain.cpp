@@ -9,7 +9,7 @@
 // itself before its message loop. The exit code is the sequence's verdict;
 // 1 when the sequence never ran.
 #include "res/resource.h"
-#include "shell/installer.h"
+#include "shell/shell.h"
 
 static const char HOST_CLASS_NAME[] = "QMDXInst";
 

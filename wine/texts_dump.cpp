@@ -1,8 +1,8 @@
 // wine_texts: prints every text the Wine tests and the demo compare against,
-// as the installer (shell/texts.h) and the sample screen saver
+// as the installer (res/texts.h) and the sample screen saver
 // (wine/saver/saver_texts.h) define them, so that the Wine lab never retypes
 // one. One line per text: NAME, a TAB, the bytes in hex.
-#include "shell/texts.h"
+#include "res/texts.h"
 #include "wine/saver/saver_texts.h"
 
 #include <cstdio>

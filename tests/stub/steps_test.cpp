@@ -4,8 +4,8 @@
 #include "install/install.h"
 #include "platform/hostwin/hostwin.h"
 #include "res/resource.h"
-#include "shell/installer.h"
-#include "shell/texts.h"
+#include "install/program.h"
+#include "res/texts.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "tests/support/installer_fixture.h"
 
 #include "platform/hostwin/hostwin.h"
-#include "shell/texts.h"
+#include "res/texts.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // package locator walks (LASTRES first at every level, its data the last
 // bytes of the last section), the icon and both dialog templates field by
 // field. Reads the file the build produced (STUB_EXE_PATH); the texts come
-// from shell/texts.h, as in the resource script.
+// from res/texts.h, as in the resource script.
 #include "package/package.h"
-#include "shell/texts.h"
+#include "res/texts.h"
 #include "tests/support/pe_builder.h"
 #include "tests/support/pe_reader.h"
 

@@ -3,7 +3,7 @@
 
 #include "platform/hostwin/hostwin.h"
 #include "tests/support/pe_builder.h"
-#include "shell/installer.h"
+#include "shell/shell.h"
 
 #include <gtest/gtest.h>
 

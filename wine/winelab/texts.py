@@ -5,7 +5,7 @@ import subprocess
 
 
 class Texts:
-    """The named texts of shell/texts.h and wine/saver/saver_texts.h."""
+    """The named texts of res/texts.h and wine/saver/saver_texts.h."""
 
     def __init__(self, dumper):
         out = subprocess.run([str(dumper)], check=True, capture_output=True, timeout=30).stdout

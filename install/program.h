@@ -1,11 +1,11 @@
 // The program-wide values of the installer: written once, early, by the entry
-// point and the installation sequence, read by the checks and the install
-// dialog. One process-wide instance; tests start each run from a clean one
-// with ResetInstaller().
+// point and the installation sequence (shell/), read by the checks and the
+// install dialog (here, below the shell). One process-wide instance; tests
+// start each run from a clean one with ResetInstaller().
 //
 // C headers only: this is part of the stub.
-#ifndef SHELL_INSTALLER_H
-#define SHELL_INSTALLER_H
+#ifndef INSTALL_PROGRAM_H
+#define INSTALL_PROGRAM_H
 
 #include "install/naming.h"
 #include "package/records.h"
@@ -44,13 +44,5 @@ extern struct Installer gInstaller;
 
 // Back to the values at process start: all zero.
 void ResetInstaller(void);
-
-// Runs the whole installation sequence; called by the host window procedure
-// for WM_CREATE. Leaves its verdict in gInstaller.exitCode.
-void RunInstallation(void);
-
-// The host window procedure and the entry point.
-LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show);
 
 #endif

@@ -7,8 +7,8 @@
    Plain macros with no dependencies: the stub's code, the resource compiler's
    preprocessor, the tests and the Wine UI driver all include this file and
    compare against it instead of retyping a text. */
-#ifndef SHELL_TEXTS_H
-#define SHELL_TEXTS_H
+#ifndef RES_TEXTS_H
+#define RES_TEXTS_H
 
 /* --- Captions ------------------------------------------------------------ */
 

@@ -1,5 +1,5 @@
 // The one process-wide instance of the installer's program-wide values.
-#include "shell/installer.h"
+#include "install/program.h"
 
 #include <string.h>
 
