@@ -31,7 +31,7 @@ struct Extraction {
 };
 
 // Records what could not be installed; returns 0 for the caller to pass on.
-static int Fail(const char* name) {
+static int RecordFailure(const char* name) {
     FormatText(gInstaller.failedPath, sizeof gInstaller.failedPath, "%s", name);
     return 0;
 }
@@ -46,10 +46,10 @@ static int MakeDestination(struct Extraction* x) {
                                x->baseName, relative, sizeof relative) ||
         !JoinPath(x->destination, sizeof x->destination, x->windowsDir, relative)) {
         x->destination[0] = 0;
-        return Fail(gInstaller.saverFileName);
+        return RecordFailure(gInstaller.saverFileName);
     }
     if (w->index == ENTRY_SAVER) UpperCaseAscii(x->destination);
-    if (strlen(x->destination) >= PATH_SIZE) return Fail(x->destination);
+    if (strlen(x->destination) >= PATH_SIZE) return RecordFailure(x->destination);
     return 1;
 }
 
@@ -117,24 +117,24 @@ static int ExpandCompressedEntry(struct Extraction* x) {
 static int ExtractEntry(struct Extraction* x) {
     if (!MakeDestination(x)) return 0;
     CreateFolders(x->destination, strlen(x->windowsDir));
-    if (!MakeTemporaryPath(x->destination, x->temporary)) return Fail(x->destination);
+    if (!MakeTemporaryPath(x->destination, x->temporary)) return RecordFailure(x->destination);
 
     int whole = x->walk.entry.originalSize != 0 ? ExpandCompressedEntry(x) : CopyStoredEntry(x);
     if (whole) whole = MoveFileExA(x->temporary, x->destination, MOVEFILE_REPLACE_EXISTING) != 0;
     if (!whole) {
         DeleteFileA(x->temporary);
-        return Fail(x->destination);
+        return RecordFailure(x->destination);
     }
     // The package could not be opened again: the entries after this one are
     // out of reach.
-    if (x->walk.package == HFILE_ERROR) return Fail(gInstaller.saverFileName);
+    if (x->walk.package == HFILE_ERROR) return RecordFailure(gInstaller.saverFileName);
     return 1;
 }
 
 // Every entry in catalogue order; 1 when all were written whole.
 static int ExtractAll(struct Extraction* x) {
     char ownPath[PATH_SIZE];
-    Fail(gInstaller.saverFileName);  // what is named until an entry's destination is known
+    RecordFailure(gInstaller.saverFileName);  // what is named until an entry's destination is known
     if (!GetWindowsDir(x->windowsDir) || !GetOwnPath(gInstaller.module, ownPath) ||
         !MakeBaseName(ownPath, x->baseName, sizeof x->baseName))
         return 0;
@@ -146,7 +146,7 @@ static int ExtractAll(struct Extraction* x) {
     while (ok) {
         ok = ExtractEntry(x);
         if (ok && !NextEntry(&x->walk)) {
-            if (x->walk.status != PACKAGE_OK) ok = Fail(gInstaller.saverFileName);
+            if (x->walk.status != PACKAGE_OK) ok = RecordFailure(gInstaller.saverFileName);
             break;
         }
     }

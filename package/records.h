@@ -11,12 +11,16 @@
 
 #include <stdint.h>
 
-// --- PE/COFF, as far as the locator reads it --------------------------------
+// --- PE/COFF, as far as the locator reads it (and, below, what the host
+// tools also check and fix) --------------------------------------------------
 enum {
+    DOS_MAGIC = 0,                // "MZ" (the locator never compares it; the tools do)
+    DOS_HEADER_SIZE = 64,
     DOS_E_LFANEW = 60,            // u32: file offset of the PE signature
     PE_SIGNATURE_SIZE = 4,        // "PE\0\0", read past, never compared
     COFF_HEADER_SIZE = 20,
     COFF_NUMBER_OF_SECTIONS = 2,  // u16 inside the COFF header
+    COFF_SIZE_OF_OPTIONAL_HEADER = 16, // u16 inside the COFF header
     OPTIONAL_HEADER_SIZE = 224,   // PE32 with 16 data directories, fixed
     SECTION_TABLE_OFFSET = PE_SIGNATURE_SIZE + COFF_HEADER_SIZE + OPTIONAL_HEADER_SIZE,
     SECTION_HEADER_SIZE = 40,
@@ -26,7 +30,19 @@ enum {
     SECTION_VIRTUAL_ADDRESS = 12, // u32
     SECTION_SIZE_OF_RAW_DATA = 16,// u32
     SECTION_POINTER_TO_RAW_DATA = 20, // u32
+    OPT_MAGIC = 0,                // u16 inside the optional header: PE32_MAGIC
+    OPT_SIZE_OF_INITIALIZED_DATA = 8, // u32
+    OPT_SECTION_ALIGNMENT = 32,   // u32
+    OPT_FILE_ALIGNMENT = 36,      // u32
+    OPT_SIZE_OF_IMAGE = 56,       // u32
+    OPT_CHECKSUM = 64,            // u32
+    OPT_NUMBER_OF_RVA_AND_SIZES = 92, // u32
+    OPT_DATA_DIRECTORIES = 96,    // 8 bytes each: RVA, size
+    DATA_DIRECTORY_RESOURCE = 2,  // index of the resource data directory
+    PE32_MAGIC = 0x10B,
     RES_DIR_HEADER_SIZE = 16,     // a resource directory's header
+    RES_DIR_NAMED_COUNT = 12,     // u16 in a directory header
+    RES_DIR_ID_COUNT = 14,        // u16
     RES_DIR_ENTRY_SIZE = 8,
     RES_ENTRY_NAME = 0,           // u32 name or id, never examined by the locator
     RES_ENTRY_OFFSET = 4,         // u32: high bit = subdirectory, low 31 bits = offset

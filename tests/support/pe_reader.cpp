@@ -45,7 +45,7 @@ std::string Hex(uint64_t v) {
     return text;
 }
 
-bool Fail(std::string* error, const std::string& what) {
+bool Broken(std::string* error, const std::string& what) {
     if (error)
         *error = what;
     return false;
@@ -85,33 +85,33 @@ bool ReadEntry(const ResourceWalk& w, uint32_t at, int level, ResourceEntry* e) 
     e->id.named = (nameField & kHighBit) != 0;
     if (e->id.named) {
         if (!ReadResourceName(w.section, nameField & ~kHighBit, &e->id.name))
-            return Fail(w.error, "resource name at " + Hex(nameField & ~kHighBit) + " leaves the section");
+            return Broken(w.error, "resource name at " + Hex(nameField & ~kHighBit) + " leaves the section");
     } else {
         if (nameField > 0xFFFF)
-            return Fail(w.error, "resource id " + Hex(nameField) + " is not 16-bit");
+            return Broken(w.error, "resource id " + Hex(nameField) + " is not 16-bit");
         e->id.id = uint16_t(nameField);
     }
     e->isDirectory = (target & kHighBit) != 0;
     if (level < 2) {
         if (!e->isDirectory)
-            return Fail(w.error, "data entry at directory level " + std::to_string(level));
+            return Broken(w.error, "data entry at directory level " + std::to_string(level));
         e->directoryOffset = target & ~kHighBit;
         return ReadDirectory(w, e->directoryOffset, level + 1, &e->namedCount, &e->idCount, &e->children);
     }
     if (e->isDirectory)
-        return Fail(w.error, "a fourth directory level at " + Hex(target & ~kHighBit));
+        return Broken(w.error, "a fourth directory level at " + Hex(target & ~kHighBit));
     if (!w.section.Has(target, RES_DATA_ENTRY_SIZE))
-        return Fail(w.error, "data entry at " + Hex(target) + " leaves the section");
+        return Broken(w.error, "data entry at " + Hex(target) + " leaves the section");
     ResourceData& d = e->data;
     d.entryOffset = target;
     d.rva = w.section.U32(target + RES_DATA_RVA);
     d.size = w.section.U32(target + RES_DATA_SIZE);
     d.codePage = w.section.U32(target + RES_DATA_SIZE + 4);
     if (d.rva < w.va)
-        return Fail(w.error, "data RVA " + Hex(d.rva) + " lies before the resource section");
+        return Broken(w.error, "data RVA " + Hex(d.rva) + " lies before the resource section");
     uint64_t fileOffset = uint64_t(d.rva - w.va) + w.rawPointer;
     if (fileOffset > 0xFFFFFFFFu)
-        return Fail(w.error, "data RVA " + Hex(d.rva) + " maps past 4 GiB");
+        return Broken(w.error, "data RVA " + Hex(d.rva) + " maps past 4 GiB");
     d.fileOffset = uint32_t(fileOffset);
     return true;
 }
@@ -119,15 +119,15 @@ bool ReadEntry(const ResourceWalk& w, uint32_t at, int level, ResourceEntry* e) 
 bool ReadDirectory(const ResourceWalk& w, uint32_t dir, int level, uint16_t* named, uint16_t* ids,
                    std::vector<ResourceEntry>* out) {
     if (!w.section.Has(dir, RES_DIR_HEADER_SIZE))
-        return Fail(w.error, "directory at " + Hex(dir) + " leaves the section");
+        return Broken(w.error, "directory at " + Hex(dir) + " leaves the section");
     *named = w.section.U16(dir + 12);
     *ids = w.section.U16(dir + 14);
     uint32_t count = uint32_t(*named) + *ids;
     *w.entries += count;
     if (*w.entries > kMaxEntries)
-        return Fail(w.error, "more than " + std::to_string(kMaxEntries) + " directory entries");
+        return Broken(w.error, "more than " + std::to_string(kMaxEntries) + " directory entries");
     if (!w.section.Has(uint64_t(dir) + RES_DIR_HEADER_SIZE, uint64_t(count) * RES_DIR_ENTRY_SIZE))
-        return Fail(w.error, "the " + std::to_string(count) + " entries of the directory at " + Hex(dir) +
+        return Broken(w.error, "the " + std::to_string(count) + " entries of the directory at " + Hex(dir) +
                                  " leave the section");
     out->assign(count, ResourceEntry());
     for (uint32_t k = 0; k < count; k++)
@@ -211,11 +211,11 @@ std::string ResourceId::Text() const {
 bool ReadHeaders(const std::vector<uint8_t>& file, Headers* out, std::string* error) {
     Bytes b{file.data(), file.size()};
     if (!b.Has(0, 64) || file[0] != 'M' || file[1] != 'Z')
-        return Fail(error, "no DOS header");
+        return Broken(error, "no DOS header");
     out->peOffset = b.U32(DOS_E_LFANEW);
     size_t pe = out->peOffset;
     if (!b.Has(pe, PE_SIGNATURE_SIZE + COFF_HEADER_SIZE) || b.U32(pe) != 0x00004550)
-        return Fail(error, "no PE signature at " + Hex(pe));
+        return Broken(error, "no PE signature at " + Hex(pe));
     size_t coff = pe + PE_SIGNATURE_SIZE;
     out->machine = b.U16(coff + kCoffMachine);
     out->numberOfSections = b.U16(coff + kCoffNumberOfSections);
@@ -223,10 +223,10 @@ bool ReadHeaders(const std::vector<uint8_t>& file, Headers* out, std::string* er
     out->characteristics = b.U16(coff + kCoffCharacteristics);
     size_t opt = coff + COFF_HEADER_SIZE;
     if (out->sizeOfOptionalHeader < kOptDataDirectories || !b.Has(opt, out->sizeOfOptionalHeader))
-        return Fail(error, "optional header cut or too small");
+        return Broken(error, "optional header cut or too small");
     out->magic = b.U16(opt + kOptMagic);
     if (out->magic != kPe32Magic)
-        return Fail(error, "not PE32 (magic " + Hex(out->magic) + ")");
+        return Broken(error, "not PE32 (magic " + Hex(out->magic) + ")");
     out->sizeOfInitializedData = b.U32(opt + kOptSizeOfInitializedData);
     out->addressOfEntryPoint = b.U32(opt + kOptAddressOfEntryPoint);
     out->sectionAlignment = b.U32(opt + kOptSectionAlignment);
@@ -238,7 +238,7 @@ bool ReadHeaders(const std::vector<uint8_t>& file, Headers* out, std::string* er
     out->subsystem = b.U16(opt + kOptSubsystem);
     uint32_t dirCount = b.U32(opt + kOptNumberOfRvaAndSizes);
     if (uint64_t(dirCount) * 8 > out->sizeOfOptionalHeader - kOptDataDirectories)
-        return Fail(error, std::to_string(dirCount) + " data directories do not fit the optional header");
+        return Broken(error, std::to_string(dirCount) + " data directories do not fit the optional header");
     out->dataDirectories.assign(dirCount, DataDirectory());
     for (uint32_t k = 0; k < dirCount; k++) {
         out->dataDirectories[k].rva = b.U32(opt + kOptDataDirectories + 8 * k);
@@ -246,7 +246,7 @@ bool ReadHeaders(const std::vector<uint8_t>& file, Headers* out, std::string* er
     }
     size_t table = opt + out->sizeOfOptionalHeader;
     if (!b.Has(table, uint64_t(out->numberOfSections) * SECTION_HEADER_SIZE))
-        return Fail(error, "section table cut");
+        return Broken(error, "section table cut");
     out->sections.assign(out->numberOfSections, Section());
     for (size_t k = 0; k < out->numberOfSections; k++) {
         size_t h = table + k * SECTION_HEADER_SIZE;
@@ -273,18 +273,18 @@ const Section* FindSection(const Headers& headers, const std::string& name) {
 bool ReadResources(const std::vector<uint8_t>& file, const Headers& headers, ResourceTree* out,
                    std::string* error) {
     if (headers.dataDirectories.size() <= kResourceDirectoryIndex)
-        return Fail(error, "no resource data directory");
+        return Broken(error, "no resource data directory");
     uint32_t rva = headers.dataDirectories[kResourceDirectoryIndex].rva;
     const Section* section = nullptr;
     for (const Section& s : headers.sections)
         if (s.virtualAddress == rva)
             section = &s;
     if (!section)
-        return Fail(error, "no section starts at the resource directory's RVA " + Hex(rva));
+        return Broken(error, "no section starts at the resource directory's RVA " + Hex(rva));
     Bytes fileBytes{file.data(), file.size()};
     uint32_t length = section->virtualSize < section->sizeOfRawData ? section->virtualSize : section->sizeOfRawData;
     if (!fileBytes.Has(section->pointerToRawData, length))
-        return Fail(error, "the resource section's raw data leave the file");
+        return Broken(error, "the resource section's raw data leave the file");
     uint32_t entries = 0;
     ResourceWalk w{Bytes{file.data() + section->pointerToRawData, length}, section->virtualAddress,
                    section->pointerToRawData, &entries, error};
@@ -317,9 +317,9 @@ bool LeafBytes(const std::vector<uint8_t>& file, const ResourceLeaf& leaf, std::
 bool ParseDialogTemplate(const std::vector<uint8_t>& data, DialogTemplate* out, std::string* error) {
     Bytes b{data.data(), data.size()};
     if (!b.Has(0, 18))
-        return Fail(error, "dialog template shorter than its header");
+        return Broken(error, "dialog template shorter than its header");
     if (b.U16(0) == 1 && b.U16(2) == 0xFFFF)
-        return Fail(error, "an extended dialog template");
+        return Broken(error, "an extended dialog template");
     out->style = b.U32(0);
     out->exStyle = b.U32(4);
     uint16_t count = b.U16(8);
@@ -330,19 +330,19 @@ bool ParseDialogTemplate(const std::vector<uint8_t>& data, DialogTemplate* out, 
     size_t at = 18;
     if (!ReadSzOrOrdinal(b, &at, &out->menu) || !ReadSzOrOrdinal(b, &at, &out->windowClass) ||
         !ReadString(b, &at, &out->caption))
-        return Fail(error, "dialog template cut in its menu, class or caption");
+        return Broken(error, "dialog template cut in its menu, class or caption");
     if (out->style & kDsSetFont) {
         if (!b.Has(at, 2))
-            return Fail(error, "dialog template cut before its font");
+            return Broken(error, "dialog template cut before its font");
         out->pointSize = b.U16(at);
         at += 2;
         if (!ReadString(b, &at, &out->fontName))
-            return Fail(error, "dialog template cut in its font name");
+            return Broken(error, "dialog template cut in its font name");
     }
     out->controls.assign(count, DialogControl());
     for (uint16_t k = 0; k < count; k++)
         if (!ReadControl(b, &at, &out->controls[k]))
-            return Fail(error, "dialog template cut in control " + std::to_string(k));
+            return Broken(error, "dialog template cut in control " + std::to_string(k));
     out->bytesUsed = at;
     return true;
 }
@@ -350,12 +350,12 @@ bool ParseDialogTemplate(const std::vector<uint8_t>& data, DialogTemplate* out, 
 bool ParseGroupIcon(const std::vector<uint8_t>& data, GroupIcon* out, std::string* error) {
     Bytes b{data.data(), data.size()};
     if (!b.Has(0, 6))
-        return Fail(error, "icon group shorter than its header");
+        return Broken(error, "icon group shorter than its header");
     out->reserved = b.U16(0);
     out->type = b.U16(2);
     uint16_t count = b.U16(4);
     if (!b.Has(6, uint64_t(count) * 14))
-        return Fail(error, "icon group cut in its " + std::to_string(count) + " members");
+        return Broken(error, "icon group cut in its " + std::to_string(count) + " members");
     out->members.assign(count, GroupIconMember());
     for (size_t k = 0; k < count; k++) {
         size_t at = 6 + 14 * k;

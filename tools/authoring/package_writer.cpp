@@ -6,6 +6,7 @@
 
 #include "package/package.h"
 
+#include "tools/authoring/numbers.h"
 #include "tools/authoring/read_file.h"
 
 #include <cstdio>
@@ -14,13 +15,7 @@ namespace authoring {
 
 namespace {
 
-std::string Hex(uint64_t value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%llu (0x%llX)", (unsigned long long)value, (unsigned long long)value);
-    return text;
-}
-
-PackResult Fail(PackFault fault, const std::string& message) {
+PackResult Refusal(PackFault fault, const std::string& message) {
     PackResult result;
     result.fault = fault;
     result.message = message;
@@ -41,25 +36,25 @@ PackResult LocateInStub(const std::string& stubPath, uint64_t stubSize, PackageR
     HFILE file = LocatePackageResource(stubPath.c_str(), &why, found);
     if (file == HFILE_ERROR) {
         PackFault fault = why == PACKAGE_CANNOT_OPEN ? PackFault::Io : PackFault::BadStub;
-        return Fail(fault, stubPath + ": no package resource found: " + PackageStatusName(why));
+        return Refusal(fault, stubPath + ": no package resource found: " + PackageStatusName(why));
     }
     _lclose(file);
     if (!(found->typeNameField & RES_SUBDIR_BIT))
-        return Fail(PackFault::BadStub,
-                    stubPath + ": at offset " + Hex(found->sectionStart + RES_DIR_HEADER_SIZE) +
+        return Refusal(PackFault::BadStub,
+                    stubPath + ": at offset " + Offset(found->sectionStart + RES_DIR_HEADER_SIZE) +
                         ": expected the first resource type to be a named type (the package marker), found type id " +
                         std::to_string(found->typeNameField));
     if (found->declaredSize != 4)
-        return Fail(PackFault::BadStub, stubPath + ": the first resource declares " +
+        return Refusal(PackFault::BadStub, stubPath + ": the first resource declares " +
                                             std::to_string(found->declaredSize) +
                                             " bytes; expected the 4-byte package marker");
     if (uint64_t(found->position) + found->declaredSize < found->sectionVirtualEnd)
-        return Fail(PackFault::BadStub,
-                    stubPath + ": at offset " + Hex(found->position) +
+        return Refusal(PackFault::BadStub,
+                    stubPath + ": at offset " + Offset(found->position) +
                         ": expected the package marker's data to be the last data of the resource section, which "
-                        "uses bytes up to offset " + Hex(found->sectionVirtualEnd));
+                        "uses bytes up to offset " + Offset(found->sectionVirtualEnd));
     if (stubSize > found->sectionRawEnd)
-        return Fail(PackFault::BadStub, stubPath + ": at offset " + Hex(found->sectionRawEnd) + ": " +
+        return Refusal(PackFault::BadStub, stubPath + ": at offset " + Offset(found->sectionRawEnd) + ": " +
                                             std::to_string(stubSize - found->sectionRawEnd) +
                                             " bytes follow the resource section; expected it to end the file");
     return PackResult();
@@ -87,15 +82,15 @@ std::vector<std::vector<uint8_t>> StoredStreams(const PackRequest& request, Pack
 
 PackResult CheckInputs(const PackRequest& request) {
     std::string problem = CheckTitle(request.title);
-    if (!problem.empty()) return Fail(PackFault::Refused, "title: " + problem);
-    if (request.files.empty()) return Fail(PackFault::Refused, "no files to pack");
+    if (!problem.empty()) return Refusal(PackFault::Refused, "title: " + problem);
+    if (request.files.empty()) return Refusal(PackFault::Refused, "no files to pack");
     uint64_t installed = 0;
     for (const PackInput& file : request.files) {
         if (file.bytes.empty())
-            return Fail(PackFault::Refused, file.name + ": the file is empty; an installer cannot carry a file of 0 "
+            return Refusal(PackFault::Refused, file.name + ": the file is empty; an installer cannot carry a file of 0 "
                                                         "bytes (its entry would read as the end of the catalogue)");
         problem = CheckExtension(file.extension);
-        if (!problem.empty()) return Fail(PackFault::Refused, file.name + ": " + problem);
+        if (!problem.empty()) return Refusal(PackFault::Refused, file.name + ": " + problem);
         installed += file.bytes.size();
         PackResult result = CheckLimits(installed, 0, file.name);
         if (result.fault != PackFault::None) return result;
@@ -145,10 +140,10 @@ std::string CheckTitle(const std::string& title) {
 
 PackResult CheckLimits(uint64_t installedTotal, uint64_t installerSize, const std::string& what) {
     if (installedTotal >= kTwoGiB)
-        return Fail(PackFault::Refused, what + ": the files together reach " + std::to_string(installedTotal) +
+        return Refusal(PackFault::Refused, what + ": the files together reach " + std::to_string(installedTotal) +
                                             " bytes; an installer installs less than 2 GiB");
     if (installerSize >= kTwoGiB)
-        return Fail(PackFault::Refused, what + ": the installer would reach " + std::to_string(installerSize) +
+        return Refusal(PackFault::Refused, what + ": the installer would reach " + std::to_string(installerSize) +
                                             " bytes; it must stay below 2 GiB");
     return PackResult();
 }
@@ -162,13 +157,13 @@ PackResult WritePackage(const PackRequest& request, Package* out) {
     std::string error;
     switch (ReadWholeFile(request.stubPath, kTwoGiB - 1, &stub, &error)) {
     case ReadOutcome::Read: break;
-    case ReadOutcome::TooLarge: return Fail(PackFault::BadStub, request.stubPath + ": 2 GiB or more: no stub");
-    default: return Fail(PackFault::Io, error);
+    case ReadOutcome::TooLarge: return Refusal(PackFault::BadStub, request.stubPath + ": 2 GiB or more: no stub");
+    default: return Refusal(PackFault::Io, error);
     }
     PackageResource found;
     result = LocateInStub(request.stubPath, stub.size(), &found);
     if (result.fault != PackFault::None) return result;
-    if (found.position > stub.size()) return Fail(PackFault::Io, request.stubPath + ": changed while it was read");
+    if (found.position > stub.size()) return Refusal(PackFault::Io, request.stubPath + ": changed while it was read");
 
     std::vector<std::vector<uint8_t>> streams = StoredStreams(request, out);
     uint64_t at = uint64_t(found.position) + CAT_HEADER_SIZE + ENTRY_SIZE * (uint64_t(out->entries.size()) + 1);

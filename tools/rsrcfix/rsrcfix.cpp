@@ -5,6 +5,7 @@
 #include "tools/rsrcfix/rsrcfix.h"
 
 #include "package/records.h"
+#include "tools/authoring/numbers.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,22 +13,8 @@
 namespace rsrcfix {
 namespace {
 
-// DOS, COFF and PE32 optional header fields (offsets inside their header).
-constexpr size_t kDosMagic = 0;                 // "MZ"
-constexpr size_t kDosHeaderSize = 64;
-constexpr size_t kCoffSizeOfOptionalHeader = 16;  // u16
-constexpr size_t kOptMagic = 0;                 // u16
-constexpr size_t kOptSizeOfInitializedData = 8; // u32
-constexpr size_t kOptSectionAlignment = 32;     // u32
-constexpr size_t kOptFileAlignment = 36;        // u32
-constexpr size_t kOptSizeOfImage = 56;          // u32
-constexpr size_t kOptCheckSum = 64;             // u32
-constexpr size_t kOptNumberOfRvaAndSizes = 92;  // u32
-constexpr size_t kOptDataDirectories = 96;      // 8 bytes each: RVA, size
-constexpr size_t kResourceDirectory = 2;        // index of the resource data directory
-constexpr uint16_t kPe32Magic = 0x10B;
-constexpr size_t kResDirNamedCount = 12;        // u16 in a directory header
-constexpr size_t kResDirIdCount = 14;           // u16
+using authoring::Hex;
+
 // Resource data are placed on 8-byte boundaries, as the resource compiler does.
 constexpr uint32_t kDataAlignment = 8;
 constexpr char kMarkerType[] = "LASTRES";
@@ -48,12 +35,6 @@ bool AlignUp(uint64_t value, uint32_t alignment, uint32_t* out) {
 
 bool IsPowerOfTwo(uint32_t v) {
     return v != 0 && (v & (v - 1)) == 0;
-}
-
-std::string Hex(uint64_t v) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(v));
-    return text;
 }
 
 // Where the fields that the fix reads and writes are, once the image has been
@@ -81,7 +62,7 @@ bool IsOk(const Result& r) {
     return r.status == Status::kAlreadyInPlace;
 }
 
-Result Fail(Status status, const std::string& detail) {
+Result Problem(Status status, const std::string& detail) {
     Result r;
     r.status = status;
     r.detail = detail;
@@ -119,7 +100,7 @@ bool NamesMarker(const Section& s, uint32_t nameField) {
 bool FirstEntry(const Section& s, uint32_t dir, uint32_t* name, uint32_t* target) {
     if (!s.Has(dir, RES_DIR_HEADER_SIZE + RES_DIR_ENTRY_SIZE))
         return false;
-    if (s.U16(dir + kResDirNamedCount) + s.U16(dir + kResDirIdCount) == 0)
+    if (s.U16(dir + RES_DIR_NAMED_COUNT) + s.U16(dir + RES_DIR_ID_COUNT) == 0)
         return false;
     *name = s.U32(dir + RES_DIR_HEADER_SIZE + RES_ENTRY_NAME);
     *target = s.U32(dir + RES_DIR_HEADER_SIZE + RES_ENTRY_OFFSET);
@@ -128,33 +109,33 @@ bool FirstEntry(const Section& s, uint32_t dir, uint32_t* name, uint32_t* target
 
 // Headers: a PE32 image with a 224-byte optional header.
 Result ReadHeaders(const std::vector<uint8_t>& image, Layout* l, size_t* sections, uint16_t* count) {
-    if (image.size() < kDosHeaderSize || image[kDosMagic] != 'M' || image[kDosMagic + 1] != 'Z')
-        return Fail(Status::kNotPe, "no DOS header (\"MZ\")");
+    if (image.size() < DOS_HEADER_SIZE || image[DOS_MAGIC] != 'M' || image[DOS_MAGIC + 1] != 'Z')
+        return Problem(Status::kNotPe, "no DOS header (\"MZ\")");
     uint32_t pe = LoadU32(&image[DOS_E_LFANEW]);
     if (!InRange(image.size(), pe, PE_SIGNATURE_SIZE + COFF_HEADER_SIZE) ||
         std::memcmp(&image[pe], "PE\0\0", 4) != 0)
-        return Fail(Status::kNotPe, "no PE signature at " + Hex(pe));
+        return Problem(Status::kNotPe, "no PE signature at " + Hex(pe));
     size_t coff = size_t(pe) + PE_SIGNATURE_SIZE;
-    uint16_t optionalSize = LoadU16(&image[coff + kCoffSizeOfOptionalHeader]);
+    uint16_t optionalSize = LoadU16(&image[coff + COFF_SIZE_OF_OPTIONAL_HEADER]);
     if (optionalSize != OPTIONAL_HEADER_SIZE)
-        return Fail(Status::kOptionalHeaderSize, "SizeOfOptionalHeader is " + std::to_string(optionalSize) +
+        return Problem(Status::kOptionalHeaderSize, "SizeOfOptionalHeader is " + std::to_string(optionalSize) +
                                                      ", the package locator assumes 224");
     l->optional = coff + COFF_HEADER_SIZE;
     if (!InRange(image.size(), l->optional, OPTIONAL_HEADER_SIZE))
-        return Fail(Status::kNotPe, "the file ends inside the optional header");
+        return Problem(Status::kNotPe, "the file ends inside the optional header");
     const uint8_t* opt = &image[l->optional];
-    if (LoadU16(opt + kOptMagic) != kPe32Magic)
-        return Fail(Status::kNotPe32, "optional header magic is not PE32 (0x10B)");
-    if (LoadU32(opt + kOptNumberOfRvaAndSizes) <= kResourceDirectory)
-        return Fail(Status::kNotPe32, "no resource data directory");
-    l->fileAlignment = LoadU32(opt + kOptFileAlignment);
-    l->sectionAlignment = LoadU32(opt + kOptSectionAlignment);
+    if (LoadU16(opt + OPT_MAGIC) != PE32_MAGIC)
+        return Problem(Status::kNotPe32, "optional header magic is not PE32 (0x10B)");
+    if (LoadU32(opt + OPT_NUMBER_OF_RVA_AND_SIZES) <= DATA_DIRECTORY_RESOURCE)
+        return Problem(Status::kNotPe32, "no resource data directory");
+    l->fileAlignment = LoadU32(opt + OPT_FILE_ALIGNMENT);
+    l->sectionAlignment = LoadU32(opt + OPT_SECTION_ALIGNMENT);
     if (!IsPowerOfTwo(l->fileAlignment) || !IsPowerOfTwo(l->sectionAlignment))
-        return Fail(Status::kNotPe, "FileAlignment or SectionAlignment is not a power of two");
+        return Problem(Status::kNotPe, "FileAlignment or SectionAlignment is not a power of two");
     *count = LoadU16(&image[coff + COFF_NUMBER_OF_SECTIONS]);
     *sections = l->optional + OPTIONAL_HEADER_SIZE;
     if (!InRange(image.size(), *sections, uint64_t(*count) * SECTION_HEADER_SIZE))
-        return Fail(Status::kNotPe, "the file ends inside the section table");
+        return Problem(Status::kNotPe, "the file ends inside the section table");
     return Ok();
 }
 
@@ -167,9 +148,9 @@ Result FindResourceSection(const std::vector<uint8_t>& image, size_t sections, u
         if (std::memcmp(&image[sections + size_t(k) * SECTION_HEADER_SIZE + SECTION_NAME], kName, sizeof kName) == 0)
             found = k;
     if (found < 0)
-        return Fail(Status::kNoResourceSection, "no section named .rsrc");
+        return Problem(Status::kNoResourceSection, "no section named .rsrc");
     if (found != count - 1)
-        return Fail(Status::kResourceNotLast, ".rsrc is section " + std::to_string(found + 1) + " of " +
+        return Problem(Status::kResourceNotLast, ".rsrc is section " + std::to_string(found + 1) + " of " +
                                                   std::to_string(count) + ", not the last");
     l->rsrcHeader = sections + size_t(found) * SECTION_HEADER_SIZE;
     const uint8_t* h = &image[l->rsrcHeader];
@@ -183,18 +164,18 @@ Result FindResourceSection(const std::vector<uint8_t>& image, size_t sections, u
         uint32_t otherRaw = LoadU32(other + SECTION_SIZE_OF_RAW_DATA);
         uint64_t otherRawEnd = uint64_t(LoadU32(other + SECTION_POINTER_TO_RAW_DATA)) + otherRaw;
         if (otherEnd > l->va || (otherRaw != 0 && otherRawEnd > l->rawPointer))
-            return Fail(Status::kResourceNotLast, "section " + std::to_string(k + 1) +
+            return Problem(Status::kResourceNotLast, "section " + std::to_string(k + 1) +
                                                       " lies after .rsrc in memory or in the file");
     }
     if (!InRange(image.size(), l->rawPointer, l->rawSize))
-        return Fail(Status::kNotPe, ".rsrc raw data (" + Hex(l->rawPointer) + ", " + Hex(l->rawSize) +
+        return Problem(Status::kNotPe, ".rsrc raw data (" + Hex(l->rawPointer) + ", " + Hex(l->rawSize) +
                                         " bytes) run past the end of the file");
     if (uint64_t(l->rawPointer) + l->rawSize != image.size())
-        return Fail(Status::kTrailingData, "the file has " + Hex(image.size() - l->rawPointer - l->rawSize) +
+        return Problem(Status::kTrailingData, "the file has " + Hex(image.size() - l->rawPointer - l->rawSize) +
                                                " bytes after the raw data of .rsrc");
-    const uint8_t* dirs = &image[l->optional + kOptDataDirectories];
-    if (LoadU32(dirs + 8 * kResourceDirectory) != l->va)
-        return Fail(Status::kBadDirectory, "the resource data directory does not point at .rsrc");
+    const uint8_t* dirs = &image[l->optional + OPT_DATA_DIRECTORIES];
+    if (LoadU32(dirs + 8 * DATA_DIRECTORY_RESOURCE) != l->va)
+        return Problem(Status::kBadDirectory, "the resource data directory does not point at .rsrc");
     return Ok();
 }
 
@@ -204,23 +185,23 @@ Result FindMarkerData(const std::vector<uint8_t>& image, Layout* l) {
     Section s{image, l->rawPointer, l->virtualSize < l->rawSize ? l->virtualSize : l->rawSize};
     uint32_t name = 0, target = 0;
     if (!FirstEntry(s, 0, &name, &target))
-        return Fail(Status::kBadDirectory, "empty or cut root resource directory");
-    if (s.U16(kResDirNamedCount) != 1 || !NamesMarker(s, name))
-        return Fail(Status::kNotMarkerFirst, "the first resource type is not LASTRES, or it is not the only named type");
+        return Problem(Status::kBadDirectory, "empty or cut root resource directory");
+    if (s.U16(RES_DIR_NAMED_COUNT) != 1 || !NamesMarker(s, name))
+        return Problem(Status::kNotMarkerFirst, "the first resource type is not LASTRES, or it is not the only named type");
     for (int level = 1; level <= 2; level++) {
         if (!(target & RES_SUBDIR_BIT))
-            return Fail(Status::kBadDirectory, "a data entry where a directory was expected at level " +
+            return Problem(Status::kBadDirectory, "a data entry where a directory was expected at level " +
                                                    std::to_string(level));
         if (!FirstEntry(s, target & ~RES_SUBDIR_BIT, &name, &target))
-            return Fail(Status::kBadDirectory, "empty or cut resource directory at level " + std::to_string(level + 1));
+            return Problem(Status::kBadDirectory, "empty or cut resource directory at level " + std::to_string(level + 1));
     }
     if ((target & RES_SUBDIR_BIT) || !s.Has(target, RES_DATA_ENTRY_SIZE))
-        return Fail(Status::kBadDirectory, "the first language entry has no data entry inside .rsrc");
+        return Problem(Status::kBadDirectory, "the first language entry has no data entry inside .rsrc");
     l->dataEntry = s.start + target;
     uint32_t rva = s.U32(target + RES_DATA_RVA);
     l->dataSize = s.U32(target + RES_DATA_SIZE);
     if (rva < l->va || !s.Has(rva - l->va, l->dataSize))
-        return Fail(Status::kBadData, "the LASTRES data (RVA " + Hex(rva) + ", " + Hex(l->dataSize) +
+        return Problem(Status::kBadData, "the LASTRES data (RVA " + Hex(rva) + ", " + Hex(l->dataSize) +
                                           " bytes) do not lie inside .rsrc");
     l->dataOffset = rva - l->va;
     return Ok();
@@ -241,12 +222,12 @@ Result Analyse(const std::vector<uint8_t>& image, Layout* l) {
 Result MoveMarkerData(std::vector<uint8_t>& image, const Layout& l) {
     uint32_t newOffset = 0, newEnd = 0, sizeOfImage = 0, rawSize = l.rawSize;
     if (!AlignUp(l.virtualSize, kDataAlignment, &newOffset) || uint64_t(newOffset) + l.dataSize > 0xFFFFFFFFu)
-        return Fail(Status::kTooLarge, ".rsrc would grow past 4 GiB");
+        return Problem(Status::kTooLarge, ".rsrc would grow past 4 GiB");
     newEnd = newOffset + l.dataSize;
     if (!AlignUp(uint64_t(l.va) + newEnd, l.sectionAlignment, &sizeOfImage) ||
         (newEnd > rawSize && !AlignUp(newEnd, l.fileAlignment, &rawSize)) ||
         uint64_t(l.rawPointer) + rawSize > 0xFFFFFFFFu)
-        return Fail(Status::kTooLarge, ".rsrc would grow past 4 GiB");
+        return Problem(Status::kTooLarge, ".rsrc would grow past 4 GiB");
 
     uint8_t* opt = &image[l.optional];
     uint32_t grow = rawSize - l.rawSize;
@@ -254,15 +235,15 @@ Result MoveMarkerData(std::vector<uint8_t>& image, const Layout& l) {
         image.resize(image.size() + grow, 0);
         opt = &image[l.optional];
         StoreU32(&image[l.rsrcHeader + SECTION_SIZE_OF_RAW_DATA], rawSize);
-        StoreU32(opt + kOptSizeOfInitializedData, LoadU32(opt + kOptSizeOfInitializedData) + grow);
+        StoreU32(opt + OPT_SIZE_OF_INITIALIZED_DATA, LoadU32(opt + OPT_SIZE_OF_INITIALIZED_DATA) + grow);
     }
     uint8_t* section = &image[l.rawPointer];
     std::memcpy(section + newOffset, section + l.dataOffset, l.dataSize);
     std::memset(section + l.dataOffset, 0, l.dataSize);
     StoreU32(&image[l.dataEntry + RES_DATA_RVA], l.va + newOffset);
     StoreU32(&image[l.rsrcHeader + SECTION_VIRTUAL_SIZE], newEnd);
-    StoreU32(opt + kOptDataDirectories + 8 * kResourceDirectory + 4, newEnd);
-    StoreU32(opt + kOptSizeOfImage, sizeOfImage);
+    StoreU32(opt + OPT_DATA_DIRECTORIES + 8 * DATA_DIRECTORY_RESOURCE + 4, newEnd);
+    StoreU32(opt + OPT_SIZE_OF_IMAGE, sizeOfImage);
 
     Result r;
     r.status = Status::kMoved;
@@ -330,14 +311,14 @@ Result FixResourceLayout(std::vector<uint8_t>& image) {
         if (r.status != Status::kMoved)
             return r;
     }
-    size_t checksumAt = l.optional + kOptCheckSum;
+    size_t checksumAt = l.optional + OPT_CHECKSUM;
     StoreU32(&work[checksumAt], PeChecksum(work, checksumAt));
 
     // The result must pass the same walk with its data now last.
     Layout after;
     Result check = Analyse(work, &after);
     if (!IsOk(check) || uint64_t(after.dataOffset) + after.dataSize != after.virtualSize)
-        return Fail(Status::kBadDirectory, "internal: the fixed image does not pass its own check");
+        return Problem(Status::kBadDirectory, "internal: the fixed image does not pass its own check");
     image.swap(work);
     return r;
 }

@@ -184,19 +184,4 @@ std::string JsonString(const std::string& utf8) {
     return out + "\"";
 }
 
-std::string Grouped(uint64_t value) {
-    std::string digits = std::to_string(value), out;
-    for (size_t i = 0; i < digits.size(); i++) {
-        if (i && (digits.size() - i) % 3 == 0) out += ',';
-        out += digits[i];
-    }
-    return out;
-}
-
-std::string Offset(uint64_t value) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%llu (0x%llX)", (unsigned long long)value, (unsigned long long)value);
-    return text;
-}
-
 }  // namespace scrpack

@@ -6,6 +6,8 @@
 #ifndef TOOLS_SCRPACK_CLI_H
 #define TOOLS_SCRPACK_CLI_H
 
+#include "tools/authoring/numbers.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -68,10 +70,8 @@ std::string ShownCp1252(const std::string& text, bool quoted = false);
 // character of the same number, so the output is valid JSON whatever it holds.
 std::string JsonString(const std::string& utf8);
 
-// "1,408,603"
-std::string Grouped(uint64_t value);
-// "16466 (0x4052)"
-std::string Offset(uint64_t value);
+using authoring::Grouped;  // "1,408,603"
+using authoring::Offset;   // "16466 (0x4052)"
 
 }  // namespace scrpack
 
