@@ -1,29 +1,51 @@
-# Entry points. `make test` installs what is missing, builds everything and
-# runs every test (unit, layout, fuzzers for a fixed number of runs, Wine).
+# Entry points (`make help` lists them). `make test` installs what is missing,
+# builds everything and runs every test (unit, fuzz, wine).
 BUILD ?= build
+FUZZ_RUNS_SCALE ?= 1
 
-.PHONY: all test deps build bench demo clean
+.PHONY: all help deps build test unit fuzz wine bench demo package format clean
 
 all: build
+
+help:
+	@echo "make build     install what is missing (as root) and build everything into $(BUILD)/"
+	@echo "make test      build, then run every test: unit, fuzz, wine (about 3 minutes)"
+	@echo "make unit      build, then only the unit tests (seconds)"
+	@echo "make fuzz      build, then the fuzz replays and the libFuzzer runs (FUZZ_RUNS_SCALE=N for N times the runs)"
+	@echo "make wine      build, then only the Wine tests"
+	@echo "make demo      the main job: Demo.exe under Wine, screenshots and a report in out/demo/"
+	@echo "make bench     the codec benchmark's figures"
+	@echo "make package   the Debian package, $(BUILD)/scrpack_*.deb"
+	@echo "make format    format every C++ file in place (clang-format)"
+	@echo "make clean     remove $(BUILD)/"
 
 deps:
 	@./scripts/setup.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DFUZZ_RUNS_SCALE=$(FUZZ_RUNS_SCALE)
 	cmake --build $(BUILD) -j2
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j2
 
+unit fuzz wine: build
+	ctest --test-dir $(BUILD) --output-on-failure -j2 -L $@
+
 bench: build
 	$(BUILD)/bench/codec_bench
+
+package: build
+	cmake --build $(BUILD) --target package
 
 # The main job: Demo.exe packed and run under Wine, screenshots and a report
 # in out/demo/. `make demo DEMO_ARGS=--interactive` to answer the prompts
 # yourself on $$DISPLAY.
 demo: build
 	BUILD=$(BUILD) ./scripts/demo.sh $(DEMO_ARGS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
 	rm -rf $(BUILD)

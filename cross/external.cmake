@@ -1,13 +1,11 @@
 # Included by the top-level CMakeLists.txt: the MinGW project of this folder
 # (CMakeLists.txt here, never added as a subdirectory of the host build) is
-# configured with the MinGW toolchain file into ${CMAKE_BINARY_DIR}/cross and
+# configured with the MinGW toolchain file into CROSS_BUILD_DIR and
 # rebuilt on every build (its own dependency tracking decides what is stale).
 # It needs two host tools of this build: icongen draws the icon, rsrcfix is
 # the post-link step. Products: cross/stub.exe, cross/sample_saver.scr,
 # cross/uidriver.exe below the build directory.
 include(ExternalProject)
-set(CROSS_BUILD_DIR ${CMAKE_BINARY_DIR}/cross)
-set(STUB_EXE ${CROSS_BUILD_DIR}/stub.exe)
 
 ExternalProject_Add(stub_cross
   SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}

@@ -189,12 +189,12 @@ TEST_F(Faults_, OpenReadAndDiskFull) {
         MapDrive('C', root());
         FaultSwitches().failOpen = 2;
         FaultSwitches().failRead = 2;
-        ASSERT_TRUE(io.open("C:\in.bin"));
+        ASSERT_TRUE(io.open("C:\\in.bin"));
         io.close();
         errno = 0;
-        EXPECT_FALSE(io.open("C:\in.bin"));
+        EXPECT_FALSE(io.open("C:\\in.bin"));
         EXPECT_EQ(errno, EACCES);
-        ASSERT_TRUE(io.open("C:\in.bin"));
+        ASSERT_TRUE(io.open("C:\\in.bin"));
         EXPECT_TRUE(io.read());
         errno = 0;
         EXPECT_FALSE(io.read());
@@ -207,7 +207,7 @@ TEST_F(Faults_, OpenReadAndDiskFull) {
         Reset();
         MapDrive('C', root());
         FaultSwitches().diskFull = 2;
-        ASSERT_TRUE(w.create("C:\out.bin"));
+        ASSERT_TRUE(w.create("C:\\out.bin"));
         EXPECT_EQ(w.write("0123", 4), 4u);
         errno = 0;
         unsigned stored = w.write("4567", 4);

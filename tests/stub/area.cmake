@@ -1,2 +1,0 @@
-# Test names start with "stub." so that ctest -R stub selects them.
-set(area_test_prefix "stub.")
