@@ -5,6 +5,7 @@
 // Input: the data itself, cut at 64 KiB so that each run stays fast.
 #include "decode/decode.h"
 #include "tools/authoring/encoder.h"
+#include "tools/authoring/memory_decode.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -4,6 +4,7 @@
 #include "decode/decode.h"
 #include "decode/tree.h"
 #include "tools/authoring/encoder.h"
+#include "tools/authoring/memory_decode.h"
 
 #include <gtest/gtest.h>
 

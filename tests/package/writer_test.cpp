@@ -5,6 +5,7 @@
 #include "package_util.h"
 
 #include "decode/decode.h"
+#include "tools/authoring/memory_decode.h"
 #include "tools/authoring/package_writer.h"
 
 #include <cstdio>
@@ -23,18 +24,10 @@ protected:
     }
     // Expands a compressed entry of the packed bytes.
     static std::vector<uint8_t> Expand(const authoring::Package& pkg, const authoring::PackedEntry& e) {
-        FILE* in = fmemopen((void*)(pkg.bytes.data() + e.fileOffset), e.storedSize, "rb");
-        FILE* out = std::tmpfile();
-        ReadPtr(nullptr, 0, 0);
-        WritePtr(nullptr, 0, 0, 0);
-        uint32_t produced = DecodeStream(in, out, e.originalSize, e.storedSize, STREAM_MODE);
-        EXPECT_EQ(produced, e.originalSize);
-        EXPECT_EQ(LastDecodeStatus(), DECODE_OK);
-        std::vector<uint8_t> bytes(produced);
-        std::rewind(out);
-        EXPECT_EQ(std::fread(bytes.data(), 1, bytes.size(), out), bytes.size());
-        std::fclose(in);
-        std::fclose(out);
+        std::vector<uint8_t> bytes;
+        EXPECT_EQ(authoring::DecodeBuffer(pkg.bytes.data() + e.fileOffset, e.storedSize, e.originalSize, &bytes),
+                  DECODE_OK);
+        EXPECT_EQ(bytes.size(), e.originalSize);
         return bytes;
     }
 };

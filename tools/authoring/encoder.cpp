@@ -350,40 +350,4 @@ std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, Parsing pars
     return out.Finish();
 }
 
-// --- Decoding from memory ------------------------------------------------------
-
-namespace {
-
-ssize_t AppendToVector(void* cookie, const char* bytes, size_t size) {
-    auto* out = static_cast<std::vector<uint8_t>*>(cookie);
-    out->insert(out->end(), bytes, bytes + size);
-    return ssize_t(size);
-}
-
-}  // namespace
-
-DecodeStatus DecodeBuffer(const uint8_t* stream, size_t storedSize, uint32_t originalSize,
-                          std::vector<uint8_t>* out) {
-    out->clear();
-    out->reserve(std::min<size_t>(originalSize, size_t(1) << 28));
-    // fmemopen wants a buffer of at least one byte; the decoder never reads
-    // from a stream whose stored size is 0.
-    static uint8_t empty[1];
-    void* buffer = storedSize > 0 ? const_cast<uint8_t*>(stream) : empty;
-    FILE* in = fmemopen(buffer, std::max<size_t>(storedSize, 1), "rb");
-    cookie_io_functions_t io{};
-    io.write = AppendToVector;
-    FILE* sink = fopencookie(out, "wb", io);
-    if (in == nullptr || sink == nullptr) {
-        if (in) fclose(in);
-        if (sink) fclose(sink);
-        return DECODE_CANNOT_OPEN;
-    }
-    uint32_t stored = uint32_t(std::min<size_t>(storedSize, UINT32_MAX));
-    ExpandStream(in, sink, originalSize, stored, DECODE_TO_ORIGINAL_SIZE);
-    fclose(sink);
-    fclose(in);
-    return LastDecodeStatus();
-}
-
 }  // namespace authoring

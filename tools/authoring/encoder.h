@@ -49,12 +49,6 @@ private:
     int pendingCount_ = 0;  // number of them, below 8 between calls
 };
 
-// Expands a stream held in memory through DecodeStream, after resetting both
-// block layers (as DecodeFile does). `out` receives what the decoder wrote.
-// For the host tools, tests, fuzzers and the benchmark.
-DecodeStatus DecodeBuffer(const uint8_t* stream, size_t storedSize, uint32_t originalSize,
-                          std::vector<uint8_t>* out);
-
 }  // namespace authoring
 
 #endif

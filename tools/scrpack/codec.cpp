@@ -8,6 +8,7 @@
 #include "decode/decode.h"
 #include "platform/streams.h"
 #include "tools/authoring/encoder.h"
+#include "tools/authoring/memory_decode.h"
 #include "tools/authoring/read_file.h"
 
 #include <cerrno>
@@ -136,7 +137,7 @@ int Expand(const std::vector<std::string>& argv) {
     int code = kExitOk;
     if (!out.Open(outPath, args.has("--force"), {inPath}, true, &error, &code)) return Error(code, error);
     errno = 0;
-    FILE* in = regular ? StreamOpen(inPath.c_str(), "rb") : sys::OpenMemoryReader(held);
+    FILE* in = regular ? StreamOpen(inPath.c_str(), "rb") : authoring::OpenMemoryReader(held.data(), held.size());
     if (!in) return Error(kExitIo, NameOf(inPath) + ": cannot open it: " + sys::ErrorText(errno));
     WatchInterrupts();
     errno = 0;

@@ -9,6 +9,7 @@
 #include "tools/scrpack/system.h"
 
 #include "tools/authoring/codepage.h"
+#include "tools/authoring/memory_decode.h"
 #include "tools/authoring/package_writer.h"
 #include "tools/authoring/read_file.h"
 

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace scrpack {
 namespace sys {
@@ -45,8 +44,6 @@ bool ReplaceFile(const std::string& from, const std::string& to);
 FILE* CreateTempFile(const std::string& folder, std::string* path);
 // A stream that takes every byte and keeps none.
 FILE* OpenNullSink();
-// A stream that reads `bytes` (which must outlive it), for the decoder.
-FILE* OpenMemoryReader(const std::vector<uint8_t>& bytes);
 // Standard input or output carrying binary bytes unchanged.
 void UseBinary(FILE* stream);
 bool IsTerminal(FILE* stream);

@@ -106,13 +106,6 @@ FILE* OpenNullSink() {
     return std::fopen("/dev/null", "wb");
 }
 
-FILE* OpenMemoryReader(const std::vector<uint8_t>& bytes) {
-    // fmemopen wants at least one byte; the decoder reads none of an empty stream.
-    static uint8_t empty[1];
-    void* data = bytes.empty() ? empty : const_cast<uint8_t*>(bytes.data());
-    return fmemopen(data, bytes.empty() ? 1 : bytes.size(), "rb");
-}
-
 void UseBinary(FILE*) {}
 
 bool IsTerminal(FILE* stream) {
