@@ -10,7 +10,7 @@ namespace authoring {
 DecodeStatus DecodeBuffer(const uint8_t* stream, size_t storedSize, uint32_t originalSize, std::vector<uint8_t>* out,
                           DecodeEnd end) {
     out->clear();
-    out->reserve(std::min<size_t>(originalSize, size_t(1) << 28));
+    out->reserve(std::min<size_t>(originalSize, size_t(1) << 20));  // a declared size may be false
     FILE* in = OpenMemoryReader(stream, storedSize);
     FILE* sink = in ? OpenMemoryWriter(out) : nullptr;
     if (!sink) {
