@@ -15,8 +15,10 @@
 static LPSTR CommandTail(LPSTR line) {
     int quoted = 0;
     for (; *line != '\0'; line++) {
-        if (*line == '"') quoted = !quoted;
-        else if (!quoted && (*line == ' ' || *line == '\t')) break;
+        if (*line == '"')
+            quoted = !quoted;
+        else if (!quoted && (*line == ' ' || *line == '\t'))
+            break;
     }
     while (*line == ' ' || *line == '\t') line++;
     return line;

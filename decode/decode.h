@@ -25,11 +25,11 @@ enum {
 
 enum DecodeStatus {
     DECODE_OK = 0,
-    DECODE_SHORT_INPUT,     // the stream needed bits beyond its stored size (zeros were used)
-    DECODE_OVERRUN,         // the last match ran past the original size (surplus dropped)
-    DECODE_UNSET_RING,      // a match copied from ring positions not yet written
-    DECODE_WRITE_FAILED,    // a write stored fewer bytes than asked; decoding stopped
-    DECODE_CANNOT_OPEN      // DecodeFile: module name, executable or destination not to be had
+    DECODE_SHORT_INPUT,   // the stream needed bits beyond its stored size (zeros were used)
+    DECODE_OVERRUN,       // the last match ran past the original size (surplus dropped)
+    DECODE_UNSET_RING,    // a match copied from ring positions not yet written
+    DECODE_WRITE_FAILED,  // a write stored fewer bytes than asked; decoding stopped
+    DECODE_CANNOT_OPEN    // DecodeFile: module name, executable or destination not to be had
 };
 
 const char* DecodeStatusName(enum DecodeStatus status);

@@ -25,11 +25,9 @@ int CheckExistingSaver(HINSTANCE module) {
     if (!JoinPath(candidatePath, sizeof candidatePath, windowsDir, candidate)) return 1;
     if (GetFileAttributesA(candidatePath) == INVALID_FILE_ATTRIBUTES) return 1;
 
-    if (ShowMessage(TEXT_REPLACE_CAPTION, MB_YESNO | MB_ICONQUESTION, TEXT_REPLACE, candidate) != IDNO)
-        return 1;
+    if (ShowMessage(TEXT_REPLACE_CAPTION, MB_YESNO | MB_ICONQUESTION, TEXT_REPLACE, candidate) != IDNO) return 1;
     char advice[SAVER_NAME_SIZE];
-    if (!MakeBaseName(ownPath, advice, sizeof advice) || !AppendText(advice, sizeof advice, ".EXE"))
-        advice[0] = 0;
+    if (!MakeBaseName(ownPath, advice, sizeof advice) || !AppendText(advice, sizeof advice, ".EXE")) advice[0] = 0;
     ShowMessage(TEXT_RENAME_CAPTION, MB_OK | MB_ICONINFORMATION, TEXT_RENAME, advice);
     return 0;
 }

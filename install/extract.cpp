@@ -42,8 +42,8 @@ static int RecordFailure(const char* name) {
 static int MakeDestination(struct Extraction* x) {
     char relative[WIDE_PATH_SIZE];
     const struct CatalogueWalk* w = &x->walk;
-    if (!MakeEntryRelativePath(w->index, w->firstNumber, w->entry.extension, gInstaller.saverFileName,
-                               x->baseName, relative, sizeof relative) ||
+    if (!MakeEntryRelativePath(w->index, w->firstNumber, w->entry.extension, gInstaller.saverFileName, x->baseName,
+                               relative, sizeof relative) ||
         !JoinPath(x->destination, sizeof x->destination, x->windowsDir, relative)) {
         x->destination[0] = 0;
         return RecordFailure(gInstaller.saverFileName);

@@ -20,8 +20,8 @@
 #include <stdint.h>
 
 enum {
-    CAPTION_SIZE = 256,    // a caption holds the title (32) and a few words
-    MESSAGE_SIZE = 1024,   // the longest message holds an 801-character path and its sentence
+    CAPTION_SIZE = 256,   // a caption holds the title (32) and a few words
+    MESSAGE_SIZE = 1024,  // the longest message holds an 801-character path and its sentence
     COPY_BUFFER_SIZE = 2048
 };
 
@@ -57,7 +57,6 @@ int CheckDiskSpace(HINSTANCE module);
 // Free kilobytes available to the user on the drive of `directory`;
 // FREE_SPACE_UNKNOWN when not to be had or beyond 32 bits.
 uint32_t QueryFreeKilobytes(const char* directory);
-
 
 // --- Dialogs -------------------------------------------------------------------
 

@@ -38,11 +38,8 @@ static INT_PTR OnInstallCommand(HWND dialog, WPARAM wParam) {
 INT_PTR CALLBACK InstallDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     (void)lParam;
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitInstallDialog(dialog);
-    case WM_COMMAND:
-        return OnInstallCommand(dialog, wParam);
-    default:
-        return 0;
+    case WM_INITDIALOG: return OnInitInstallDialog(dialog);
+    case WM_COMMAND: return OnInstallCommand(dialog, wParam);
+    default: return 0;
     }
 }

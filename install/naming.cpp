@@ -80,8 +80,8 @@ int MakeDataFolder(const char* baseName, char* out, size_t size) {
     return ComposeWhole(out, size, DATA_FOLDERS "%s", baseName);
 }
 
-int MakeEntryRelativePath(int index, uint16_t firstNumber, const char* extension,
-                          const char* saverFileName, const char* baseName, char* out, size_t size) {
+int MakeEntryRelativePath(int index, uint16_t firstNumber, const char* extension, const char* saverFileName,
+                          const char* baseName, char* out, size_t size) {
     if (index == 0) return ComposeWhole(out, size, "%s", saverFileName);
     if (index == 1) return ComposeWhole(out, size, DATA_FOLDERS "%s\\%s.DAT", baseName, baseName);
     char number[12];

@@ -52,7 +52,7 @@ void FormatFileNumber(uint32_t number, char out[12]);
 int MakeDataFolder(const char* baseName, char* out, size_t size);
 
 // Where entry `index` goes, relative to the Windows directory.
-int MakeEntryRelativePath(int index, uint16_t firstNumber, const char* extension,
-                          const char* saverFileName, const char* baseName, char* out, size_t size);
+int MakeEntryRelativePath(int index, uint16_t firstNumber, const char* extension, const char* saverFileName,
+                          const char* baseName, char* out, size_t size);
 
 #endif

@@ -27,12 +27,8 @@ static INT_PTR OnOrderCommand(HWND dialog, WPARAM wParam) {
 INT_PTR CALLBACK OrderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     (void)lParam;
     switch (message) {
-    case WM_INITDIALOG:
-        CentreDialog(dialog);
-        return 1;  // the system gives the focus to OK, the only tab stop
-    case WM_COMMAND:
-        return OnOrderCommand(dialog, wParam);
-    default:
-        return 0;
+    case WM_INITDIALOG: CentreDialog(dialog); return 1;  // the system gives the focus to OK, the only tab stop
+    case WM_COMMAND: return OnOrderCommand(dialog, wParam);
+    default: return 0;
     }
 }

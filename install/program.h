@@ -30,14 +30,14 @@ enum ExtractionOutcome {
 enum { EXIT_OK = 0, EXIT_FAILED = 1 };
 
 struct Installer {
-    HINSTANCE module;                   // instance handle given to WinMain, set before the host window exists
-    char title[TITLE_BUFFER_SIZE];      // the package's title, trimmed of trailing blanks by the sequence
-    uint32_t totalSize;                 // total installed size in bytes, set by the disk space check
-    char saverFileName[SAVER_NAME_SIZE];// BASE.SCR, upper-case, no folder; set before the install dialog runs
-    enum ExtractionOutcome extraction;  // what the install dialog achieved
-    char failedPath[WIDE_PATH_SIZE];    // destination that could not be written whole (EXTRACTION_FAILED)
-    int quitPosted;                     // 1 once the quit message has been posted
-    int exitCode;                       // wParam of the quit message: EXIT_OK or EXIT_FAILED
+    HINSTANCE module;                     // instance handle given to WinMain, set before the host window exists
+    char title[TITLE_BUFFER_SIZE];        // the package's title, trimmed of trailing blanks by the sequence
+    uint32_t totalSize;                   // total installed size in bytes, set by the disk space check
+    char saverFileName[SAVER_NAME_SIZE];  // BASE.SCR, upper-case, no folder; set before the install dialog runs
+    enum ExtractionOutcome extraction;    // what the install dialog achieved
+    char failedPath[WIDE_PATH_SIZE];      // destination that could not be written whole (EXTRACTION_FAILED)
+    int quitPosted;                       // 1 once the quit message has been posted
+    int exitCode;                         // wParam of the quit message: EXIT_OK or EXIT_FAILED
 };
 
 extern struct Installer gInstaller;

@@ -61,8 +61,10 @@ static PackageStatus CheckCatalogue(HFILE package, struct PackageCheck* check) {
     uint32_t firstRecord = check->position + CAT_HEADER_SIZE;
     memset(&check->badEntry, 0, sizeof check->badEntry);
     check->badIndex = walk.index;
-    if (walk.index != 0) check->badRecord = (uint32_t)walk.nextRecord;
-    else check->badRecord = check->fileSize >= firstRecord ? firstRecord : check->position;
+    if (walk.index != 0)
+        check->badRecord = (uint32_t)walk.nextRecord;
+    else
+        check->badRecord = check->fileSize >= firstRecord ? firstRecord : check->position;
     return walk.status;
 }
 

@@ -78,8 +78,8 @@ static PackageStatus ReadDataEntry(struct Walker* walker, uint32_t sectionStart,
     if (status == PACKAGE_OK)
         status = ReadFirstEntry(walker, sectionStart, LoadU32(typeEntry + RES_ENTRY_OFFSET) & OFFSET_MASK, nameEntry);
     if (status == PACKAGE_OK)
-        status = ReadFirstEntry(walker, sectionStart, LoadU32(nameEntry + RES_ENTRY_OFFSET) & OFFSET_MASK,
-                                languageEntry);
+        status =
+            ReadFirstEntry(walker, sectionStart, LoadU32(nameEntry + RES_ENTRY_OFFSET) & OFFSET_MASK, languageEntry);
     if (status != PACKAGE_OK) return status;
     // The language entry points at a data entry, not a directory: no mask, no header.
     uint32_t position = AddPosition(sectionStart, LoadU32(languageEntry + RES_ENTRY_OFFSET));

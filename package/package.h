@@ -30,14 +30,14 @@ int GetOwnPath(HINSTANCE module, char* out);
 
 enum PackageStatus {
     PACKAGE_OK = 0,
-    PACKAGE_CANNOT_OPEN,       // the installer's file cannot be opened (or its name not had)
-    PACKAGE_SHORT_HEADER,      // the file ends inside a header the locator reads
-    PACKAGE_NO_RESOURCES,      // no section named ".rsrc" among NumberOfSections headers
-    PACKAGE_BAD_RESOURCE_DATA, // the first resource's data lies before/outside the file
-    PACKAGE_DAMAGED,           // the catalogue runs past the end of the file (no terminator)
-    PACKAGE_ENTRY_OUTSIDE,     // an entry's bytes do not lie inside the file
-    PACKAGE_NO_ENTRIES,        // the first entry is the terminating one: nothing to install
-    PACKAGE_BAD_EXTENSION      // an extension field holds a byte Windows refuses in a file name
+    PACKAGE_CANNOT_OPEN,        // the installer's file cannot be opened (or its name not had)
+    PACKAGE_SHORT_HEADER,       // the file ends inside a header the locator reads
+    PACKAGE_NO_RESOURCES,       // no section named ".rsrc" among NumberOfSections headers
+    PACKAGE_BAD_RESOURCE_DATA,  // the first resource's data lies before/outside the file
+    PACKAGE_DAMAGED,            // the catalogue runs past the end of the file (no terminator)
+    PACKAGE_ENTRY_OUTSIDE,      // an entry's bytes do not lie inside the file
+    PACKAGE_NO_ENTRIES,         // the first entry is the terminating one: nothing to install
+    PACKAGE_BAD_EXTENSION       // an extension field holds a byte Windows refuses in a file name
 };
 
 // A short English name of a status, for tools and test messages.
@@ -53,13 +53,13 @@ HFILE LocatePackage(void);
 // What the locator's walk saw on its way, for the package writer and the host
 // tools (the stub itself decides nothing on these fields).
 struct PackageResource {
-    uint32_t position;          // P: file offset of the first resource's data
-    uint32_t typeNameField;     // name/id field of the root's first entry; high bit = named type
-    uint32_t declaredSize;      // the first resource's declared size (4 in the stub)
-    uint32_t sectionStart;      // PointerToRawData of ".rsrc"
-    uint32_t sectionRawEnd;     // PointerToRawData + SizeOfRawData (saturating)
-    uint32_t sectionVirtualEnd; // PointerToRawData + VirtualSize (saturating)
-    uint32_t failedAt;          // on failure: the file offset the walk could not read (or reach)
+    uint32_t position;           // P: file offset of the first resource's data
+    uint32_t typeNameField;      // name/id field of the root's first entry; high bit = named type
+    uint32_t declaredSize;       // the first resource's declared size (4 in the stub)
+    uint32_t sectionStart;       // PointerToRawData of ".rsrc"
+    uint32_t sectionRawEnd;      // PointerToRawData + SizeOfRawData (saturating)
+    uint32_t sectionVirtualEnd;  // PointerToRawData + VirtualSize (saturating)
+    uint32_t failedAt;           // on failure: the file offset the walk could not read (or reach)
 };
 
 // The same walk as LocatePackageIn, also filling *found (may be null): all of
@@ -79,12 +79,12 @@ PackageStatus ReadTotalSize(HFILE package, uint32_t* total);
 
 // Catalogue walk: the order of reads by which the extraction visits entries.
 struct CatalogueWalk {
-    HFILE package;          // the walk's handle, owned by whoever began the walk
-    uint16_t firstNumber;   // file number of entry index 2
-    int index;              // index of the current entry
-    CatalogueEntry entry;   // the current entry
-    LONG nextRecord;        // file position just after the current entry's record
-    PackageStatus status;   // PACKAGE_OK, or why the walk stopped early
+    HFILE package;         // the walk's handle, owned by whoever began the walk
+    uint16_t firstNumber;  // file number of entry index 2
+    int index;             // index of the current entry
+    CatalogueEntry entry;  // the current entry
+    LONG nextRecord;       // file position just after the current entry's record
+    PackageStatus status;  // PACKAGE_OK, or why the walk stopped early
 };
 
 // Reads the first file number and entry 0. Returns 1 when an entry is current,
@@ -113,14 +113,14 @@ PackageStatus CheckPackage(void);
 
 // The same check, telling the host tools where it failed.
 struct PackageCheck {
-    uint32_t position;         // P, when the locator found the package
-    uint32_t fileSize;         // size of the installer's file
-    uint32_t entryCount;       // entries before the terminating one (those read so far on failure)
-    uint16_t firstNumber;      // file number of entry index 2
-    int badIndex;              // index of the entry at fault, -1 when none is
-    uint32_t badRecord;        // file offset of that entry's record, of the record that was cut short,
-                               // or (locator failures) of the read where the locator stopped
-    CatalogueEntry badEntry;   // that entry, when it was read whole
+    uint32_t position;        // P, when the locator found the package
+    uint32_t fileSize;        // size of the installer's file
+    uint32_t entryCount;      // entries before the terminating one (those read so far on failure)
+    uint16_t firstNumber;     // file number of entry index 2
+    int badIndex;             // index of the entry at fault, -1 when none is
+    uint32_t badRecord;       // file offset of that entry's record, of the record that was cut short,
+                              // or (locator failures) of the read where the locator stopped
+    CatalogueEntry badEntry;  // that entry, when it was read whole
 };
 PackageStatus CheckPackageDetail(const char* path, struct PackageCheck* check);
 

@@ -22,41 +22,39 @@
 /* --- Installation sequence ------------------------------------------------ */
 
 /* Screen saver file name, title, upper-cased Windows directory, byte count. */
-#define TEXT_CONFIRM                                                            \
-    "Dit programma installeert %s (%s Screen Saver) in %s en maakt er de "     \
+#define TEXT_CONFIRM                                                       \
+    "Dit programma installeert %s (%s Screen Saver) in %s en maakt er de " \
     "standaard screen saver van.  De installatie neemt %s bytes in beslag."
 
 /* Windows directory ending in '\', then '\' and the upper-cased installer
    base name. */
-#define TEXT_COMPLETE                                                           \
-    "Installatie volledig!\r\n\r\nDe gegevensbestanden werden ook in de map "   \
+#define TEXT_COMPLETE                                                         \
+    "Installatie volledig!\r\n\r\nDe gegevensbestanden werden ook in de map " \
     "%sTORVANEL\\KAVRELIN%s ge\xEFnstalleerd."
 
 /* No arguments: the package is missing, cut short or inconsistent. */
-#define TEXT_DAMAGED                                                            \
-    "Het installatieprogramma is beschadigd of onvolledig.  Download het opnieuw."
+#define TEXT_DAMAGED "Het installatieprogramma is beschadigd of onvolledig.  Download het opnieuw."
 
 /* Destination path of the file that could not be written whole. */
-#define TEXT_FAILED                                                             \
-    "Installatie mislukt!\r\n\r\n%s kon niet volledig worden ge\xEFnstalleerd."
+#define TEXT_FAILED "Installatie mislukt!\r\n\r\n%s kon niet volledig worden ge\xEFnstalleerd."
 
 /* --- Pre-install checks --------------------------------------------------- */
 
 /* The screen saver's file name as the install will write it (no folder). */
-#define TEXT_REPLACE                                                            \
-    "Er is reeds een screen saver met dezelfde naam (%s) op je systeem "        \
+#define TEXT_REPLACE                                                     \
+    "Er is reeds een screen saver met dezelfde naam (%s) op je systeem " \
     "aanwezig.  Wil je deze vervangen?"
 
 /* The installer base name followed by ".EXE". */
-#define TEXT_RENAME                                                             \
-    "Indien je de naam van het .SCR-bestand dat ge\xEFnstalleerd word wil "     \
-    "vervangen, verander dan de bestandsnaam van het installatieprogramma "     \
+#define TEXT_RENAME                                                         \
+    "Indien je de naam van het .SCR-bestand dat ge\xEFnstalleerd word wil " \
+    "vervangen, verander dan de bestandsnaam van het installatieprogramma " \
     "(%s) en start het opnieuw op."
 
 /* Needed kilobytes, free kilobytes, each with thousands separators. */
-#define TEXT_DISK                                                               \
-    "Je hebt %s kilobytes in de Windowsmap nodig om deze screen saver te "      \
-    "installeren.  Er zijn slechts %s kilobytes beschikbaar op deze schijf.  "  \
+#define TEXT_DISK                                                              \
+    "Je hebt %s kilobytes in de Windowsmap nodig om deze screen saver te "     \
+    "installeren.  Er zijn slechts %s kilobytes beschikbaar op deze schijf.  " \
     "Wil je de installatie verderzetten?"
 
 /* --- Install dialog (template 103) ---------------------------------------- */

@@ -37,8 +37,7 @@ static int Confirm(const char* caption, const char* windowsDir) {
     FormatText(upperDir, sizeof upperDir, "%s", windowsDir);
     UpperCaseAscii(upperDir);
     int answer = ShowMessage(caption, MB_OKCANCEL | MB_ICONINFORMATION, TEXT_CONFIRM, gInstaller.saverFileName,
-                             gInstaller.title, upperDir,
-                             FormatThousands(gInstaller.totalSize, size, sizeof size));
+                             gInstaller.title, upperDir, FormatThousands(gInstaller.totalSize, size, sizeof size));
     return answer == IDOK;
 }
 

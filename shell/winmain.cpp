@@ -20,14 +20,9 @@ static void PostQuit(void) {
 
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        RunInstallation();
-        return -1;  // refuse creation: the platform destroys the window
-    case WM_DESTROY:
-        PostQuit();
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
+    case WM_CREATE: RunInstallation(); return -1;  // refuse creation: the platform destroys the window
+    case WM_DESTROY: PostQuit(); return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 

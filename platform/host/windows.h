@@ -45,8 +45,12 @@ typedef intptr_t (*FARPROC)(void);
 typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 
-typedef struct tagRECT { LONG left, top, right, bottom; } RECT, *LPRECT;
-typedef struct tagPOINT { LONG x, y; } POINT;
+typedef struct tagRECT {
+    LONG left, top, right, bottom;
+} RECT, *LPRECT;
+typedef struct tagPOINT {
+    LONG x, y;
+} POINT;
 typedef struct tagMSG {
     HWND hwnd;
     UINT message;
@@ -79,7 +83,10 @@ typedef struct tagCREATESTRUCTA {
     DWORD dwExStyle;
 } CREATESTRUCTA;
 typedef union _ULARGE_INTEGER {
-    struct { DWORD LowPart; DWORD HighPart; } u;
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    } u;
     uint64_t QuadPart;
 } ULARGE_INTEGER, *PULARGE_INTEGER;
 typedef BOOL (*GetDiskFreeSpaceExA_t)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
@@ -92,24 +99,55 @@ typedef BOOL (*GetDiskFreeSpaceExA_t)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, 
 #define MOVEFILE_REPLACE_EXISTING 0x1
 
 enum {
-    OF_READ = 0, OF_WRITE = 1, OF_READWRITE = 2, OF_SHARE_DENY_NONE = 0x40,
-    FILE_BEGIN = 0, FILE_CURRENT = 1, FILE_END = 2,
-    LMEM_FIXED = 0, LMEM_ZEROINIT = 0x40,
-    WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_CLOSE = 0x0010, WM_QUIT = 0x0012,
-    WM_NCCREATE = 0x0081, WM_NCDESTROY = 0x0082, WM_INITDIALOG = 0x0110, WM_COMMAND = 0x0111,
-    MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_ABORTRETRYIGNORE = 0x2, MB_YESNOCANCEL = 0x3, MB_YESNO = 0x4,
-    MB_RETRYCANCEL = 0x5, MB_TYPEMASK = 0xF,
-    MB_ICONHAND = 0x10, MB_ICONSTOP = 0x10, MB_ICONQUESTION = 0x20, MB_ICONEXCLAMATION = 0x30,
+    OF_READ = 0,
+    OF_WRITE = 1,
+    OF_READWRITE = 2,
+    OF_SHARE_DENY_NONE = 0x40,
+    FILE_BEGIN = 0,
+    FILE_CURRENT = 1,
+    FILE_END = 2,
+    LMEM_FIXED = 0,
+    LMEM_ZEROINIT = 0x40,
+    WM_CREATE = 0x0001,
+    WM_DESTROY = 0x0002,
+    WM_CLOSE = 0x0010,
+    WM_QUIT = 0x0012,
+    WM_NCCREATE = 0x0081,
+    WM_NCDESTROY = 0x0082,
+    WM_INITDIALOG = 0x0110,
+    WM_COMMAND = 0x0111,
+    MB_OK = 0x0,
+    MB_OKCANCEL = 0x1,
+    MB_ABORTRETRYIGNORE = 0x2,
+    MB_YESNOCANCEL = 0x3,
+    MB_YESNO = 0x4,
+    MB_RETRYCANCEL = 0x5,
+    MB_TYPEMASK = 0xF,
+    MB_ICONHAND = 0x10,
+    MB_ICONSTOP = 0x10,
+    MB_ICONQUESTION = 0x20,
+    MB_ICONEXCLAMATION = 0x30,
     MB_ICONINFORMATION = 0x40,
-    IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7,
-    CS_VREDRAW = 0x1, CS_HREDRAW = 0x2,
+    IDOK = 1,
+    IDCANCEL = 2,
+    IDABORT = 3,
+    IDRETRY = 4,
+    IDIGNORE = 5,
+    IDYES = 6,
+    IDNO = 7,
+    CS_VREDRAW = 0x1,
+    CS_HREDRAW = 0x2,
     WS_OVERLAPPEDWINDOW = 0x00CF0000,
-    SW_SHOW = 5, SW_SHOWDEFAULT = 10,
+    SW_SHOW = 5,
+    SW_SHOWDEFAULT = 10,
     WHITE_BRUSH = 0,
     GWL_HINSTANCE = -6,
-    SM_CXSCREEN = 0, SM_CYSCREEN = 1,
-    SPI_SETSCREENSAVEACTIVE = 17, SPIF_UPDATEINIFILE = 1,
-    RDW_ALLCHILDREN = 0x0080, RDW_UPDATENOW = 0x0100
+    SM_CXSCREEN = 0,
+    SM_CYSCREEN = 1,
+    SPI_SETSCREENSAVEACTIVE = 17,
+    SPIF_UPDATEINIFILE = 1,
+    RDW_ALLCHILDREN = 0x0080,
+    RDW_UPDATENOW = 0x0100
 };
 #define CW_USEDEFAULT ((int)0x80000000)
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
@@ -132,8 +170,8 @@ BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
 DWORD GetFileAttributesA(LPCSTR path);
 DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
-BOOL GetDiskFreeSpaceA(LPCSTR root, DWORD* sectorsPerCluster, DWORD* bytesPerSector,
-                       DWORD* freeClusters, DWORD* totalClusters);
+BOOL GetDiskFreeSpaceA(LPCSTR root, DWORD* sectorsPerCluster, DWORD* bytesPerSector, DWORD* freeClusters,
+                       DWORD* totalClusters);
 BOOL GetDiskFreeSpaceExA(LPCSTR dir, PULARGE_INTEGER availableToCaller, PULARGE_INTEGER total,
                          PULARGE_INTEGER totalFree);
 // KERNEL32: process and system
@@ -147,8 +185,8 @@ HLOCAL LocalFree(HLOCAL memory);
 UINT WinExec(LPCSTR commandLine, UINT show);
 // USER32
 BOOL RegisterClassA(const WNDCLASSA* windowClass);
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 BOOL ShowWindow(HWND window, int show);
 BOOL UpdateWindow(HWND window);
 BOOL RedrawWindow(HWND window, const RECT* update, void* region, UINT flags);
@@ -162,8 +200,7 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
-INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc,
-                        LPARAM initParam);
+INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM initParam);
 BOOL EndDialog(HWND dialog, INT_PTR result);
 BOOL SetWindowTextA(HWND window, LPCSTR text);
 BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text);

@@ -19,13 +19,19 @@ namespace hostwin {
 
 std::map<int, DialogTemplate> DefaultDialogTemplates() {
     std::map<int, DialogTemplate> templates;
-    templates[103] = {103, 187, 75, false,
+    templates[103] = {103,
+                      187,
+                      75,
+                      false,
                       {{IDOK, 131, 6, 50, 14},
                        {IDCANCEL, 131, 23, 50, 14},
                        {-1, 50, 15, 86, 8},
                        {-1, 48, 50, 90, 8},
                        {1001, 13, 31, 159, 8}}};
-    templates[104] = {104, 205, 154, true,
+    templates[104] = {104,
+                      205,
+                      154,
+                      true,
                       {{-1, 23, 25, 158, 10},
                        {-1, 157, 18, 11, 8},
                        {IDOK, 78, 134, 50, 14},
@@ -100,7 +106,9 @@ HWND FirstControl(HWND dialog, const DialogTemplate& t) {
     return nullptr;
 }
 
-DialogCall& RecordOf(const Window& dialog) { return State().records.dialogs[dialog.record]; }
+DialogCall& RecordOf(const Window& dialog) {
+    return State().records.dialogs[dialog.record];
+}
 
 Window* DialogOf(HWND handle, const char* call) {
     Window* window = WindowOf(handle);
@@ -154,8 +162,7 @@ using namespace hostwin;
 
 extern "C" {
 
-INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc,
-                        LPARAM initParam) {
+INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM initParam) {
     bool byNumber = (uintptr_t)templateName < 0x10000;
     int id = byNumber ? (int)(uintptr_t)templateName : 0;
     std::string name = byNumber ? std::to_string(id) : std::string(templateName);
@@ -169,8 +176,7 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLG
     }
     DialogTemplate t = found->second;
     HWND dialog = MakeDialog(t, proc, instance);
-    State().records.dialogs.push_back(
-        {id, "", "", WindowOf(dialog)->rect, 0, owner, instance, initParam, {}});
+    State().records.dialogs.push_back({id, "", "", WindowOf(dialog)->rect, 0, owner, instance, initParam, {}});
     size_t record = State().records.dialogs.size() - 1;
 
     Deliver(dialog, WM_INITDIALOG, (WPARAM)FirstControl(dialog, t), initParam);
@@ -248,8 +254,8 @@ BOOL GetWindowRect(HWND handle, LPRECT rect) {
 }
 
 BOOL MoveWindow(HWND handle, int x, int y, int width, int height, BOOL repaint) {
-    Event("MoveWindow " + HandleName(handle) + " " + std::to_string(x) + " " + std::to_string(y) +
-          " " + std::to_string(width) + " " + std::to_string(height) + " " + std::to_string(repaint));
+    Event("MoveWindow " + HandleName(handle) + " " + std::to_string(x) + " " + std::to_string(y) + " " +
+          std::to_string(width) + " " + std::to_string(height) + " " + std::to_string(repaint));
     Window* window = WindowOf(handle);
     if (!window) {
         Misuse("MoveWindow on " + HandleName(handle) + ", no window");

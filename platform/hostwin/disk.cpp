@@ -21,7 +21,7 @@ namespace {
 struct DiskSpace {
     uint64_t available;  // to the caller
     uint64_t total;
-    uint64_t free;       // on the whole disk
+    uint64_t free;  // on the whole disk
 };
 
 bool SpaceOf(LPCSTR dir, DiskSpace* space) {
@@ -35,8 +35,7 @@ bool SpaceOf(LPCSTR dir, DiskSpace* space) {
     struct statvfs vfs;
     if (statvfs(host.c_str(), &vfs) != 0) return false;
     uint64_t unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
-    *space = {(uint64_t)vfs.f_bavail * unit, (uint64_t)vfs.f_blocks * unit,
-              (uint64_t)vfs.f_bfree * unit};
+    *space = {(uint64_t)vfs.f_bavail * unit, (uint64_t)vfs.f_blocks * unit, (uint64_t)vfs.f_bfree * unit};
     return true;
 }
 
@@ -66,14 +65,13 @@ BOOL GetDiskFreeSpaceExA(LPCSTR dir, PULARGE_INTEGER availableToCaller, PULARGE_
     return 1;
 }
 
-BOOL GetDiskFreeSpaceA(LPCSTR root, DWORD* sectorsPerCluster, DWORD* bytesPerSector,
-                       DWORD* freeClusters, DWORD* totalClusters) {
+BOOL GetDiskFreeSpaceA(LPCSTR root, DWORD* sectorsPerCluster, DWORD* bytesPerSector, DWORD* freeClusters,
+                       DWORD* totalClusters) {
     DiskSpace space;
     if (State().faults.failDiskFreeSpace || !SpaceOf(root, &space)) return 0;
     uint64_t sector = space.available % 512 == 0 ? 512 : 1;
     uint64_t perCluster = 1;
-    while (space.available / (sector * perCluster) > 0xFFFFFFFFu && perCluster < 0x80000000u)
-        perCluster *= 2;
+    while (space.available / (sector * perCluster) > 0xFFFFFFFFu && perCluster < 0x80000000u) perCluster *= 2;
     uint64_t clusterBytes = sector * perCluster;
     if (sectorsPerCluster) *sectorsPerCluster = (DWORD)perCluster;
     if (bytesPerSector) *bytesPerSector = (DWORD)sector;

@@ -131,18 +131,18 @@ struct MessageBoxCall {
     std::string text;     // exact bytes
     std::string caption;  // exact bytes
     UINT style;
-    int answer;           // what the layer returned
-    HWND owner;           // the owner window given
+    int answer;  // what the layer returned
+    HWND owner;  // the owner window given
 };
 struct DialogCall {
-    int templateId;           // 103, 104
-    std::string windowText;   // last SetWindowTextA on the dialog
-    std::string item1001;     // last SetDlgItemTextA(1001), when the template has it
-    RECT rect;                // window rectangle after the dialog's own moves
-    INT_PTR result;           // what DialogBoxParamA returned (while open: 0)
-    HWND owner;               // the owner window given
-    HINSTANCE instance;       // the instance given (what GWL_HINSTANCE reports)
-    LPARAM initParam;         // the value handed on with WM_INITDIALOG
+    int templateId;                        // 103, 104
+    std::string windowText;                // last SetWindowTextA on the dialog
+    std::string item1001;                  // last SetDlgItemTextA(1001), when the template has it
+    RECT rect;                             // window rectangle after the dialog's own moves
+    INT_PTR result;                        // what DialogBoxParamA returned (while open: 0)
+    HWND owner;                            // the owner window given
+    HINSTANCE instance;                    // the instance given (what GWL_HINSTANCE reports)
+    LPARAM initParam;                      // the value handed on with WM_INITDIALOG
     std::map<int, std::string> itemTexts;  // last text set per control id
 };
 struct ProfileWrite {
@@ -157,17 +157,17 @@ struct ExecCall {
     std::string program;  // host path of the program found (empty: not found)
     UINT result;          // 33 when found, 2 (file not found) otherwise
 };
-struct ClassCall {        // RegisterClassA, as given
+struct ClassCall {  // RegisterClassA, as given
     std::string className;
     UINT style;
     int classExtra, windowExtra;
     HINSTANCE instance;
-    std::string icon;     // "101" for LoadIconA(instance, 101); "NULL"
-    std::string cursor;   // "IDC_ARROW", ...; "NULL"
-    std::string brush;    // "WHITE_BRUSH", "stock <n>"; "NULL"
+    std::string icon;    // "101" for LoadIconA(instance, 101); "NULL"
+    std::string cursor;  // "IDC_ARROW", ...; "NULL"
+    std::string brush;   // "WHITE_BRUSH", "stock <n>"; "NULL"
     bool hasMenu;
 };
-struct CreateWindowCall { // CreateWindowExA, as given
+struct CreateWindowCall {  // CreateWindowExA, as given
     DWORD exStyle;
     std::string className, windowName;
     DWORD style;
@@ -179,21 +179,21 @@ struct CreateWindowCall { // CreateWindowExA, as given
     HWND result;
 };
 struct Records {
-    std::vector<std::string> events;        // every visible call in order, one line each
+    std::vector<std::string> events;  // every visible call in order, one line each
     std::vector<MessageBoxCall> messageBoxes;
     std::vector<DialogCall> dialogs;
     std::vector<ProfileWrite> profileWrites;
     std::vector<SpiCall> spiCalls;
     std::vector<ExecCall> execs;
-    std::vector<std::string> cursors;        // "IDC_WAIT", "IDC_ARROW" as SetCursor was given them
-    std::vector<std::string> stalls;         // places where a real system would have waited for ever
+    std::vector<std::string> cursors;  // "IDC_WAIT", "IDC_ARROW" as SetCursor was given them
+    std::vector<std::string> stalls;   // places where a real system would have waited for ever
     std::vector<std::string> registeredClasses;
     int libraryLoads = 0, libraryFrees = 0;  // LoadLibraryA / FreeLibrary balance
     int localAllocs = 0, localFrees = 0;
-    int windowsCreated = 0;                  // CreateWindowExA that returned a window
-    int windowsAlive = 0;                    // of those made by CreateWindowExA, not destroyed
-    std::vector<std::string> misuse;         // calls a real system would refuse or ignore:
-                                             // unknown handles, impossible answers, double frees
+    int windowsCreated = 0;           // CreateWindowExA that returned a window
+    int windowsAlive = 0;             // of those made by CreateWindowExA, not destroyed
+    std::vector<std::string> misuse;  // calls a real system would refuse or ignore:
+                                      // unknown handles, impossible answers, double frees
     std::vector<ClassCall> classCalls;
     std::vector<CreateWindowCall> windowCalls;
 };
@@ -208,32 +208,32 @@ struct Faults {
     // Files and streams count when they go through the layer: the handle-based
     // calls on any handle it gave out, the stream calls on any stream, Windows
     // path or host path. A failing call sets errno as the system would.
-    int failOpen = 0;           // the Nth opening of an existing file (_lopen, StreamOpen for
-                                // reading) fails: EACCES
-    int failCreate = 0;         // the Nth file creation (_lcreat, StreamOpen for writing) fails: EACCES
-    int failRead = 0;           // the Nth read (_lread, StreamRead) fails, delivering nothing: EIO
-    int shortWrite = 0;         // the Nth write (_lwrite, StreamWrite) stores one byte fewer than asked
-    int diskFull = 0;           // the Nth write and every later one store nothing: ENOSPC
+    int failOpen = 0;    // the Nth opening of an existing file (_lopen, StreamOpen for
+                         // reading) fails: EACCES
+    int failCreate = 0;  // the Nth file creation (_lcreat, StreamOpen for writing) fails: EACCES
+    int failRead = 0;    // the Nth read (_lread, StreamRead) fails, delivering nothing: EIO
+    int shortWrite = 0;  // the Nth write (_lwrite, StreamWrite) stores one byte fewer than asked
+    int diskFull = 0;    // the Nth write and every later one store nothing: ENOSPC
     bool failRegisterClass = false;
-    bool failCreateWindow = false;      // CreateWindowExA fails before any message
-    bool noDestroyOnRefusal = false;    // a refused WM_CREATE gets WM_NCDESTROY only (as Wine 8 does)
-    bool noDiskFreeSpaceEx = false;     // GetProcAddress does not find GetDiskFreeSpaceExA
-    bool failDiskFreeSpaceEx = false;   // GetDiskFreeSpaceExA returns 0
-    bool failDiskFreeSpace = false;     // GetDiskFreeSpaceA returns 0
-    bool failShortPath = false;         // GetShortPathNameA returns 0
+    bool failCreateWindow = false;     // CreateWindowExA fails before any message
+    bool noDestroyOnRefusal = false;   // a refused WM_CREATE gets WM_NCDESTROY only (as Wine 8 does)
+    bool noDiskFreeSpaceEx = false;    // GetProcAddress does not find GetDiskFreeSpaceExA
+    bool failDiskFreeSpaceEx = false;  // GetDiskFreeSpaceExA returns 0
+    bool failDiskFreeSpace = false;    // GetDiskFreeSpaceA returns 0
+    bool failShortPath = false;        // GetShortPathNameA returns 0
     bool failLocalAlloc = false;
-    bool noKernel32 = false;            // LoadLibraryA("KERNEL32.DLL") returns NULL
+    bool noKernel32 = false;  // LoadLibraryA("KERNEL32.DLL") returns NULL
 };
 Faults& FaultSwitches();
 
 struct Counters {
-    int openAttempts = 0; // openings of existing files attempted (_lopen, StreamOpen for reading)
-    int creates = 0;      // file creations attempted
-    int reads = 0;        // reads attempted
-    int writes = 0;       // writes attempted
-    int opens = 0;        // successful _lopen
-    int openHandles = 0;  // handles from _lopen/_lcreat not yet closed
-    int openStreams = 0;  // FILE streams from StreamOpen not yet closed (through the layer)
+    int openAttempts = 0;  // openings of existing files attempted (_lopen, StreamOpen for reading)
+    int creates = 0;       // file creations attempted
+    int reads = 0;         // reads attempted
+    int writes = 0;        // writes attempted
+    int opens = 0;         // successful _lopen
+    int openHandles = 0;   // handles from _lopen/_lcreat not yet closed
+    int openStreams = 0;   // FILE streams from StreamOpen not yet closed (through the layer)
 };
 const Counters& Count();
 

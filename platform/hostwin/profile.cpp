@@ -166,8 +166,7 @@ using namespace hostwin;
 
 extern "C" BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
     if (!file) file = "win.ini";
-    State().records.profileWrites.push_back(
-        {section ? section : "", key ? key : "", value ? value : "", file});
+    State().records.profileWrites.push_back({section ? section : "", key ? key : "", value ? value : "", file});
     std::string line = std::string("WritePrivateProfileStringA ") + (section ? section : "NULL");
     if (key) line += std::string(" ") + key + (value ? std::string("=") + value : std::string());
     Event(line);

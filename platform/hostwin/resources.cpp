@@ -10,7 +10,9 @@
 namespace hostwin {
 namespace {
 
-bool IsIntResource(LPCSTR name) { return (uintptr_t)name < 0x10000; }
+bool IsIntResource(LPCSTR name) {
+    return (uintptr_t)name < 0x10000;
+}
 
 void* NamedObject(const std::string& name) {
     for (const auto& entry : State().objectNames) {

@@ -28,8 +28,12 @@ void MapDrive(char letter, const std::string& hostRoot) {
     State().drives[(char)std::toupper((unsigned char)letter)] = hostRoot;
 }
 
-void SetModuleFileName(const std::string& windowsPath) { State().moduleFileName = windowsPath; }
-void SetWindowsDirectory(const std::string& windowsPath) { State().windowsDirectory = windowsPath; }
+void SetModuleFileName(const std::string& windowsPath) {
+    State().moduleFileName = windowsPath;
+}
+void SetWindowsDirectory(const std::string& windowsPath) {
+    State().windowsDirectory = windowsPath;
+}
 void SetScreenSize(int width, int height) {
     State().screenWidth = width;
     State().screenHeight = height;
@@ -38,7 +42,9 @@ void SetFreeBytes(uint64_t availableToCaller) {
     State().freeBytesSet = true;
     State().freeBytes = availableToCaller;
 }
-void QueueMessageBoxAnswer(int answer) { State().messageBoxAnswers.push_back(answer); }
+void QueueMessageBoxAnswer(int answer) {
+    State().messageBoxAnswers.push_back(answer);
+}
 void QueueDialogAction(int templateId, UINT message, WPARAM wParam, LPARAM lParam) {
     State().dialogActions[templateId].push_back({message, wParam, lParam});
 }
@@ -50,9 +56,15 @@ void SetDialogBaseUnits(int baseX, int baseY) {
     State().baseY = baseY;
 }
 
-Faults& FaultSwitches() { return State().faults; }
-const Counters& Count() { return State().counters; }
-const Records& Record() { return State().records; }
+Faults& FaultSwitches() {
+    return State().faults;
+}
+const Counters& Count() {
+    return State().counters;
+}
+const Records& Record() {
+    return State().records;
+}
 
 std::vector<std::string> EventsOf(const std::vector<std::string>& firstWords) {
     std::vector<std::string> out;
@@ -68,9 +80,15 @@ std::vector<std::string> EventsOf(const std::vector<std::string>& firstWords) {
     return out;
 }
 
-void Event(const std::string& line) { State().records.events.push_back(line); }
-void Stall(const std::string& what) { State().records.stalls.push_back(what); }
-void Misuse(const std::string& what) { State().records.misuse.push_back(what); }
+void Event(const std::string& line) {
+    State().records.events.push_back(line);
+}
+void Stall(const std::string& what) {
+    State().records.stalls.push_back(what);
+}
+void Misuse(const std::string& what) {
+    State().records.misuse.push_back(what);
+}
 
 uintptr_t NewHandleValue() {
     uintptr_t value = State().nextHandle;
@@ -93,8 +111,7 @@ std::string HandleName(const void* handle) {
         switch (window.kind) {
         case WindowKind::Class: return window.className;
         case WindowKind::Dialog: return std::to_string(window.templateId);
-        case WindowKind::Control:
-            return std::to_string(window.templateId) + "." + std::to_string(window.controlId);
+        case WindowKind::Control: return std::to_string(window.templateId) + "." + std::to_string(window.controlId);
         }
     }
     auto o = State().objectNames.find(value);

@@ -22,24 +22,24 @@ enum class WindowKind { Class, Dialog, Control };
 struct Window {
     WindowKind kind = WindowKind::Class;
     bool alive = true;
-    std::string className;        // Class: the registered class name as given
-    WNDPROC proc = nullptr;       // Class: the window procedure
-    DLGPROC dialogProc = nullptr; // Dialog: the dialog procedure
-    HINSTANCE instance = nullptr; // Class/Dialog: what GWL_HINSTANCE gives
-    std::string text;             // window text
-    RECT rect = {0, 0, 0, 0};     // Class/Dialog: screen rectangle
-    int templateId = 0;           // Dialog, Control: the dialog's template id
-    int controlId = 0;            // Control: its id
+    std::string className;            // Class: the registered class name as given
+    WNDPROC proc = nullptr;           // Class: the window procedure
+    DLGPROC dialogProc = nullptr;     // Dialog: the dialog procedure
+    HINSTANCE instance = nullptr;     // Class/Dialog: what GWL_HINSTANCE gives
+    std::string text;                 // window text
+    RECT rect = {0, 0, 0, 0};         // Class/Dialog: screen rectangle
+    int templateId = 0;               // Dialog, Control: the dialog's template id
+    int controlId = 0;                // Control: its id
     RECT controlRect = {0, 0, 0, 0};  // Control: pixels relative to the dialog's client area
-    HWND parent = nullptr;        // Control: its dialog
-    int clientX = 0, clientY = 0; // Dialog: offset of the client area within the window
-    bool ended = false;           // Dialog: EndDialog was called
-    INT_PTR result = 0;           // Dialog: what EndDialog gave
-    size_t record = 0;            // Dialog: index into Records::dialogs
+    HWND parent = nullptr;            // Control: its dialog
+    int clientX = 0, clientY = 0;     // Dialog: offset of the client area within the window
+    bool ended = false;               // Dialog: EndDialog was called
+    INT_PTR result = 0;               // Dialog: what EndDialog gave
+    size_t record = 0;                // Dialog: index into Records::dialogs
 };
 
 struct WindowClass {
-    std::string name;             // as registered
+    std::string name;  // as registered
     WNDPROC proc = nullptr;
     HINSTANCE instance = nullptr;
 };
@@ -54,27 +54,27 @@ struct LayerState {
     LayerState();
 
     // Paths and files
-    std::map<char, std::string> drives;   // upper-case letter -> host folder
-    std::string moduleFileName;           // Windows path; empty = call fails
-    std::string windowsDirectory;         // Windows path; empty = call fails
-    std::set<int> fileHandles;            // descriptors from _lopen/_lcreat still open
-    std::set<FILE*> streams;              // streams from StreamOpen still open
+    std::map<char, std::string> drives;  // upper-case letter -> host folder
+    std::string moduleFileName;          // Windows path; empty = call fails
+    std::string windowsDirectory;        // Windows path; empty = call fails
+    std::set<int> fileHandles;           // descriptors from _lopen/_lcreat still open
+    std::set<FILE*> streams;             // streams from StreamOpen still open
     // System
-    bool freeBytesSet = false;            // SetFreeBytes was called
-    uint64_t freeBytes = 0;               // its value
-    int kernel32Refs = 0;                 // LoadLibraryA("KERNEL32.DLL") not yet freed
-    std::set<void*> localBlocks;          // LocalAlloc blocks not yet freed
+    bool freeBytesSet = false;    // SetFreeBytes was called
+    uint64_t freeBytes = 0;       // its value
+    int kernel32Refs = 0;         // LoadLibraryA("KERNEL32.DLL") not yet freed
+    std::set<void*> localBlocks;  // LocalAlloc blocks not yet freed
     // Windows, dialogs, messages
-    std::map<std::string, WindowClass> classes;  // key: class name upper-cased
-    std::map<uintptr_t, Window> windows;         // key: handle value
-    uintptr_t nextHandle = 0x10000;              // next made-up handle value
+    std::map<std::string, WindowClass> classes;    // key: class name upper-cased
+    std::map<uintptr_t, Window> windows;           // key: handle value
+    uintptr_t nextHandle = 0x10000;                // next made-up handle value
     std::map<uintptr_t, std::string> objectNames;  // icons, cursors, brushes -> name
-    std::deque<MSG> queue;                // posted messages, oldest first
-    bool quitPending = false;             // PostQuitMessage called, not yet retrieved
-    int quitCode = 0;                     // its exit code
-    HCURSOR cursor = nullptr;             // what SetCursor last set
+    std::deque<MSG> queue;                         // posted messages, oldest first
+    bool quitPending = false;                      // PostQuitMessage called, not yet retrieved
+    int quitCode = 0;                              // its exit code
+    HCURSOR cursor = nullptr;                      // what SetCursor last set
     std::map<int, DialogTemplate> templates;
-    int baseX = 6, baseY = 13;            // dialog base units
+    int baseX = 6, baseY = 13;  // dialog base units
     int screenWidth = 1024, screenHeight = 768;
     std::deque<int> messageBoxAnswers;
     std::map<int, std::deque<DialogAction>> dialogActions;  // per template id

@@ -52,8 +52,7 @@ std::string ProgramOf(const char* commandLine) {
 
 bool IsFile(const std::string& windowsPath, std::string* host) {
     struct stat st;
-    return MapPath(windowsPath.c_str(), host) && stat(host->c_str(), &st) == 0 &&
-           S_ISREG(st.st_mode);
+    return MapPath(windowsPath.c_str(), host) && stat(host->c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::string Folder(const std::string& windowsPath) {
@@ -96,8 +95,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     if ((uintptr_t)name < 0x10000) return nullptr;  // by ordinal: none known
     if (std::strcmp(name, "GetDiskFreeSpaceExA") == 0 && !State().faults.noDiskFreeSpaceEx)
         return AsFarProc(&GetDiskFreeSpaceExA);
-    if (std::strcmp(name, "GetDiskFreeSpaceA") == 0)
-        return AsFarProc(&GetDiskFreeSpaceA);
+    if (std::strcmp(name, "GetDiskFreeSpaceA") == 0) return AsFarProc(&GetDiskFreeSpaceA);
     return nullptr;
 }
 
@@ -149,8 +147,9 @@ int GetSystemMetrics(int index) {
     switch (index) {
     case SM_CXSCREEN: return State().screenWidth;
     case SM_CYSCREEN: return State().screenHeight;
-    case 4: return 19;     // SM_CYCAPTION: the caption bar of the dialogs
-    case 7: case 8: return 3;  // SM_CXDLGFRAME, SM_CYDLGFRAME: their frame
+    case 4: return 19;  // SM_CYCAPTION: the caption bar of the dialogs
+    case 7:
+    case 8: return 3;  // SM_CXDLGFRAME, SM_CYDLGFRAME: their frame
     default: return 0;
     }
 }

@@ -35,12 +35,10 @@ std::string MessageName(UINT message) {
 }
 
 // "<MESSAGE>[ <dialog>][ <wParam> <lParam>]" as hostwin.h describes.
-static std::string DeliveryLine(const Window& window, HWND handle, UINT message, WPARAM wParam,
-                                LPARAM lParam) {
+static std::string DeliveryLine(const Window& window, HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     std::string line = MessageName(message);
     if (window.kind == WindowKind::Dialog) line += " " + HandleName(handle);
-    if (message == WM_COMMAND)
-        line += " " + std::to_string(wParam) + " " + HandleName((const void*)lParam);
+    if (message == WM_COMMAND) line += " " + std::to_string(wParam) + " " + HandleName((const void*)lParam);
     return line;
 }
 
@@ -108,9 +106,8 @@ BOOL RegisterClassA(const WNDCLASSA* wc) {
     }
     std::string name = wc->lpszClassName;
     Event("RegisterClassA " + name);
-    State().records.classCalls.push_back({name, wc->style, wc->cbClsExtra, wc->cbWndExtra,
-                                          wc->hInstance, HandleName(wc->hIcon),
-                                          HandleName(wc->hCursor), HandleName(wc->hbrBackground),
+    State().records.classCalls.push_back({name, wc->style, wc->cbClsExtra, wc->cbWndExtra, wc->hInstance,
+                                          HandleName(wc->hIcon), HandleName(wc->hCursor), HandleName(wc->hbrBackground),
                                           wc->lpszMenuName != nullptr});
     if (State().faults.failRegisterClass || !wc->lpfnWndProc) return 0;
     std::string key = UpperCase(name);
@@ -120,14 +117,13 @@ BOOL RegisterClassA(const WNDCLASSA* wc) {
     return (BOOL)(0xC000 + State().classes.size());  // an atom
 }
 
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
-                     LPVOID param) {
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
     std::string name = className ? className : "";
     Event("CreateWindowExA " + name);
     auto& calls = State().records.windowCalls;
-    calls.push_back({exStyle, name, windowName ? windowName : "", style, x, y, width, height,
-                     parent, menu, instance, param, nullptr});
+    calls.push_back({exStyle, name, windowName ? windowName : "", style, x, y, width, height, parent, menu, instance,
+                     param, nullptr});
     size_t call = calls.size() - 1;
     auto found = State().classes.find(UpperCase(name));
     if (State().faults.failCreateWindow || found == State().classes.end()) return nullptr;
@@ -145,8 +141,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     State().windows[(uintptr_t)handle] = window;
     State().records.windowsAlive++;
 
-    CREATESTRUCTA create = {param, instance, menu, parent, h, w, top, left, (LONG)style,
-                            windowName, className, exStyle};
+    CREATESTRUCTA create = {param, instance, menu,        parent,     h,         w,
+                            top,   left,     (LONG)style, windowName, className, exStyle};
     if (!Deliver(handle, WM_NCCREATE, 0, (LPARAM)&create)) {
         DestroyWindowNow(handle, true);
         return nullptr;
@@ -237,8 +233,8 @@ void PostQuitMessage(int exitCode) {
 }
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    Event("PostMessageA " + HandleName(window) + " " + MessageName(message) + " " +
-          std::to_string(wParam) + " " + HandleName((const void*)lParam));
+    Event("PostMessageA " + HandleName(window) + " " + MessageName(message) + " " + std::to_string(wParam) + " " +
+          HandleName((const void*)lParam));
     if (window && !WindowOf(window)) {
         Misuse("PostMessageA to " + HandleName(window) + ", no window");
         return 0;

@@ -21,8 +21,7 @@ void Centre(HWND dialog) {
     RECT r;
     GetWindowRect(dialog, &r);
     int w = r.right - r.left, h = r.bottom - r.top;
-    MoveWindow(dialog, GetSystemMetrics(SM_CXSCREEN) / 2 - w / 2,
-               GetSystemMetrics(SM_CYSCREEN) / 2 - h / 2, w, h, 0);
+    MoveWindow(dialog, GetSystemMetrics(SM_CXSCREEN) / 2 - w / 2, GetSystemMetrics(SM_CYSCREEN) / 2 - h / 2, w, h, 0);
 }
 
 // The install dialog's shape: label, centre, post the start command, and on
@@ -93,9 +92,9 @@ TEST_F(Dialogs, MessageBoxesAnswerFromTheQueueAndAreRecorded) {
     EXPECT_EQ(first.caption, "Cap tion");
     EXPECT_EQ(first.style, 0x41u);
     EXPECT_EQ(first.owner, nullptr);
-    EXPECT_EQ(Record().events, (Lines{"MessageBoxA caption=Cap tion style=0x41 -> 1",
-                                      "MessageBoxA caption=Q style=0x24 -> 7",
-                                      "MessageBoxA caption=Schijf vol style=0x1 -> 2"}));
+    EXPECT_EQ(Record().events,
+              (Lines{"MessageBoxA caption=Cap tion style=0x41 -> 1", "MessageBoxA caption=Q style=0x24 -> 7",
+                     "MessageBoxA caption=Schijf vol style=0x1 -> 2"}));
     EXPECT_EQ(Record().stalls.size(), 1u);
     EXPECT_TRUE(Record().misuse.empty());
 }
@@ -106,8 +105,12 @@ TEST_F(Dialogs, AnswerNoButtonCanGiveIsMisuse) {
         int answer;
         bool possible;
     } cases[] = {
-        {MB_OK, IDOK, true},         {MB_OK, IDCANCEL, false},    {MB_OKCANCEL, IDCANCEL, true},
-        {MB_OKCANCEL, IDYES, false}, {MB_YESNO, IDYES, true},     {MB_YESNO, IDCANCEL, false},
+        {MB_OK, IDOK, true},
+        {MB_OK, IDCANCEL, false},
+        {MB_OKCANCEL, IDCANCEL, true},
+        {MB_OKCANCEL, IDYES, false},
+        {MB_YESNO, IDYES, true},
+        {MB_YESNO, IDCANCEL, false},
         {MB_YESNO | MB_ICONQUESTION, IDNO, true},
     };
     for (const Case& c : cases) {

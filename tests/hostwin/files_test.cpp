@@ -84,21 +84,17 @@ class Faults_ : public Scratch {};
 // The same fault switches, whichever way the program writes.
 struct Writer {
     const char* name;
-    bool (*create)(const char* path);           // false when creation failed
+    bool (*create)(const char* path);  // false when creation failed
     unsigned (*write)(const char* bytes, unsigned count);
     void (*close)();
 };
 static HFILE g_handle = HFILE_ERROR;
 static FILE* g_stream = nullptr;
 static const Writer kWriters[] = {
-    {"_lcreat/_lwrite",
-     [](const char* p) { return (g_handle = _lcreat(p, 0)) != HFILE_ERROR; },
-     [](const char* b, unsigned n) { return (unsigned)_lwrite(g_handle, b, n); },
-     [] { _lclose(g_handle); }},
-    {"StreamOpen/StreamWrite",
-     [](const char* p) { return (g_stream = StreamOpen(p, "wb")) != nullptr; },
-     [](const char* b, unsigned n) { return (unsigned)StreamWrite(b, 1, n, g_stream); },
-     [] { StreamClose(g_stream); }},
+    {"_lcreat/_lwrite", [](const char* p) { return (g_handle = _lcreat(p, 0)) != HFILE_ERROR; },
+     [](const char* b, unsigned n) { return (unsigned)_lwrite(g_handle, b, n); }, [] { _lclose(g_handle); }},
+    {"StreamOpen/StreamWrite", [](const char* p) { return (g_stream = StreamOpen(p, "wb")) != nullptr; },
+     [](const char* b, unsigned n) { return (unsigned)StreamWrite(b, 1, n, g_stream); }, [] { StreamClose(g_stream); }},
 };
 
 TEST_F(Faults_, NthCreateFailsWhicheverCallCreates) {
@@ -178,7 +174,10 @@ TEST_F(Faults_, OpenReadAndDiskFull) {
     static char buffer[4];
     const Io kinds[] = {
         {"_lopen/_lread", [](const char* p) { return (handle = _lopen(p, OF_READ)) != HFILE_ERROR; },
-         [] { UINT n = _lread(handle, buffer, 4); return n != 0 && n != (UINT)HFILE_ERROR; },
+         [] {
+             UINT n = _lread(handle, buffer, 4);
+             return n != 0 && n != (UINT)HFILE_ERROR;
+         },
          [] { _lclose(handle); }},
         {"StreamOpen/StreamRead", [](const char* p) { return (stream = StreamOpen(p, "rb")) != nullptr; },
          [] { return StreamRead(buffer, 1, 4, stream) != 0; }, [] { StreamClose(stream); }},

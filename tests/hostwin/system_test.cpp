@@ -120,7 +120,7 @@ TEST_F(System, RunTimeLookupFindsTheExtendedQueryUnlessSwitchedOff) {
     HMODULE k = LoadLibraryA("KERNEL32.DLL");
     EXPECT_EQ(GetProcAddress(k, "NoSuchFunction"), nullptr);
     EXPECT_TRUE(FreeLibrary(k));
-    EXPECT_FALSE(FreeLibrary(k));  // released twice
+    EXPECT_FALSE(FreeLibrary(k));                                  // released twice
     EXPECT_EQ(GetProcAddress(k, "GetDiskFreeSpaceExA"), nullptr);  // after release
     EXPECT_EQ(Record().misuse.size(), 2u);
 }

@@ -46,8 +46,8 @@ void Register(WNDPROC proc) {
 }
 
 HWND Create() {
-    return CreateWindowExA(0, "QMDXInst", "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                           CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, kInstance, nullptr);
+    return CreateWindowExA(0, "QMDXInst", "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, nullptr, nullptr, kInstance, nullptr);
 }
 
 // WinMain's loop; the exit code, or -99 when GetMessageA failed.
@@ -79,12 +79,11 @@ TEST_F(Windows, RefusedCreationDestroysTheWindowInWindowsOrder) {
     } cases[] = {
         {false,
          {"RegisterClassA QMDXInst", "CreateWindowExA QMDXInst", "WM_NCCREATE", "WM_CREATE", "WM_DESTROY",
-          "PostQuitMessage 0", "WM_NCDESTROY", "ShowWindow NULL 10", "UpdateWindow NULL",
-          "GetMessageA -> WM_QUIT 0"},
+          "PostQuitMessage 0", "WM_NCDESTROY", "ShowWindow NULL 10", "UpdateWindow NULL", "GetMessageA -> WM_QUIT 0"},
          0},
         {true,  // no WM_DESTROY, so no quit message: the loop would wait for ever
-         {"RegisterClassA QMDXInst", "CreateWindowExA QMDXInst", "WM_NCCREATE", "WM_CREATE",
-          "WM_NCDESTROY", "ShowWindow NULL 10", "UpdateWindow NULL"},
+         {"RegisterClassA QMDXInst", "CreateWindowExA QMDXInst", "WM_NCCREATE", "WM_CREATE", "WM_NCDESTROY",
+          "ShowWindow NULL 10", "UpdateWindow NULL"},
          1},
     };
     for (const Case& c : cases) {

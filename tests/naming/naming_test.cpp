@@ -43,9 +43,8 @@ TEST(Naming, FileNumbersHaveAtLeastFourDigits) {
     struct Case {
         uint32_t number;
         const char* text;
-    } cases[] = {{0, "0000"},      {1, "0001"},       {13, "0013"},       {999, "0999"},
-                 {9999, "9999"},   {10000, "10000"},  {12345, "12345"},   {65535, "65535"},
-                 {65536, "65536"}, {0xFFFFFFFFu, "4294967295"}};
+    } cases[] = {{0, "0000"},      {1, "0001"},      {13, "0013"},     {999, "0999"},    {9999, "9999"},
+                 {10000, "10000"}, {12345, "12345"}, {65535, "65535"}, {65536, "65536"}, {0xFFFFFFFFu, "4294967295"}};
     for (const Case& c : cases) {
         char out[12];
         std::memset(out, 'x', sizeof out);

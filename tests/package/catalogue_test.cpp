@@ -164,7 +164,7 @@ struct CheckCase {
     const char* what;
     std::vector<RawEntry> entries;  // file offsets below 0x10000 count from the end of the catalogue
     bool terminate;
-    size_t payload;                 // bytes after the catalogue
+    size_t payload;  // bytes after the catalogue
     PackageStatus expected;
     int badIndex;
 };
@@ -181,8 +181,12 @@ TEST_F(Catalogue, PackageCheckNamesWhatIsWrong) {
         {"no terminating entry", {{0x10000, 10, 0, ""}, {0x10000, 10, 0, ""}}, false, 0, PACKAGE_DAMAGED, 2},
         {"cut short is named before entries past the end", {{0x7000000, 10, 0, ""}}, false, 0, PACKAGE_DAMAGED, 1},
         {"no entries", {}, true, 20, PACKAGE_NO_ENTRIES, 0},
-        {"backslash in an extra's extension", {{0, 1, 0, ""}, {0, 1, 0, ""}, {0, 1, 0, ".\\a"}}, true, 20,
-         PACKAGE_BAD_EXTENSION, 2},
+        {"backslash in an extra's extension",
+         {{0, 1, 0, ""}, {0, 1, 0, ""}, {0, 1, 0, ".\\a"}},
+         true,
+         20,
+         PACKAGE_BAD_EXTENSION,
+         2},
         {"slash", {{0, 1, 0, ""}, {0, 1, 0, ""}, {0, 1, 0, "/.."}}, true, 20, PACKAGE_BAD_EXTENSION, 2},
         {"colon", {{0, 1, 0, ""}, {0, 1, 0, ""}, {0, 1, 0, ":x"}}, true, 20, PACKAGE_BAD_EXTENSION, 2},
         {"control byte", {{0, 1, 0, ""}, {0, 1, 0, ""}, {0, 1, 0, ".\x01"}}, true, 20, PACKAGE_BAD_EXTENSION, 2},
@@ -191,18 +195,28 @@ TEST_F(Catalogue, PackageCheckNamesWhatIsWrong) {
         {"quote and pipe", {{0, 1, 0, ""}, {0, 1, 0, ""}, {0, 1, 0, ".\"|"}}, true, 20, PACKAGE_BAD_EXTENSION, 2},
         {"angle bracket", {{0, 1, 0, ""}, {0, 1, 0, ""}, {0, 1, 0, ".a<"}}, true, 20, PACKAGE_BAD_EXTENSION, 2},
         {"question mark", {{0, 1, 0, ""}, {0, 1, 0, ""}, {0, 1, 0, "?"}}, true, 20, PACKAGE_BAD_EXTENSION, 2},
-        {"bytes after a NUL do not count", {{0, 1, 0, ""}, {0, 1, 0, ""}, {0, 1, 0, std::string(".\0/:", 4)}},
-         true, 20, PACKAGE_OK, -1},
-        {"the saver's and data file's extensions name nothing", {{0, 1, 0, "\\.."}, {0, 1, 0, "/:"}}, true, 20,
-         PACKAGE_OK, -1},
+        {"bytes after a NUL do not count",
+         {{0, 1, 0, ""}, {0, 1, 0, ""}, {0, 1, 0, std::string(".\0/:", 4)}},
+         true,
+         20,
+         PACKAGE_OK,
+         -1},
+        {"the saver's and data file's extensions name nothing",
+         {{0, 1, 0, "\\.."}, {0, 1, 0, "/:"}},
+         true,
+         20,
+         PACKAGE_OK,
+         -1},
     };
     for (const CheckCase& c : cases) {
         std::vector<RawEntry> entries = c.entries;
         uint32_t p = InstallerWith({}).position;
         uint32_t payloadStart = p + CAT_HEADER_SIZE + ENTRY_SIZE * (uint32_t)(entries.size() + (c.terminate ? 1 : 0));
         for (RawEntry& e : entries) {
-            if (e.fileOffset < 0x10000) e.fileOffset += payloadStart;
-            else if (e.fileOffset == 0x10000) e.fileOffset = 0;  // inside the stub
+            if (e.fileOffset < 0x10000)
+                e.fileOffset += payloadStart;
+            else if (e.fileOffset == 0x10000)
+                e.fileOffset = 0;  // inside the stub
         }
         HandMade h = InstallerWith(CatalogueBytes("t", 1, entries, c.terminate), std::vector<uint8_t>(c.payload, 1));
         std::string path = Put("Saver.exe", h.bytes);
@@ -249,9 +263,11 @@ TEST_F(Catalogue, PackageCheckPassesOnLocatorFailures) {
 TEST_F(Catalogue, TheStubsCheckRunsOnItsOwnModule) {
     uint32_t p = InstallerWith({}).position;
     uint32_t start = p + CAT_HEADER_SIZE + 2 * ENTRY_SIZE;
-    hostwin::SetModuleFileName(Put("a.exe", InstallerWith(CatalogueBytes("t", 1, {{start, 3, 0, ""}}), {1, 2, 3}).bytes));
+    hostwin::SetModuleFileName(
+        Put("a.exe", InstallerWith(CatalogueBytes("t", 1, {{start, 3, 0, ""}}), {1, 2, 3}).bytes));
     EXPECT_EQ(CheckPackage(), PACKAGE_OK);
-    hostwin::SetModuleFileName(Put("b.exe", InstallerWith(CatalogueBytes("t", 1, {{start, 4, 0, ""}}), {1, 2, 3}).bytes));
+    hostwin::SetModuleFileName(
+        Put("b.exe", InstallerWith(CatalogueBytes("t", 1, {{start, 4, 0, ""}}), {1, 2, 3}).bytes));
     EXPECT_EQ(CheckPackage(), PACKAGE_ENTRY_OUTSIDE);
     hostwin::SetModuleFileName("");
     EXPECT_EQ(CheckPackage(), PACKAGE_CANNOT_OPEN);

@@ -23,13 +23,15 @@ std::vector<Seed> Seeds() {
     auto payloadAt = [p](size_t entries) { return p + CAT_HEADER_SIZE + ENTRY_SIZE * (uint32_t)(entries + 1); };
     {
         uint32_t at = payloadAt(4);
-        seeds.push_back({"sound_four_entries",
-                         InstallerWith(CatalogueBytes("Zonsondergang \xE9", 13,
-                                                      {{at, 6, 0, ".TMP"}, {at + 6, 3, 10, ".TMP"},
-                                                       {at + 9, 2, 0, ".T"}, {at + 11, 1, 0, ".BIN"}}),
-                                       {'M', 'Z', 1, 2, 3, 4, 9, 9, 9, 5, 5, 7})
-                             .bytes,
-                         PACKAGE_OK});
+        seeds.push_back(
+            {"sound_four_entries",
+             InstallerWith(
+                 CatalogueBytes(
+                     "Zonsondergang \xE9", 13,
+                     {{at, 6, 0, ".TMP"}, {at + 6, 3, 10, ".TMP"}, {at + 9, 2, 0, ".T"}, {at + 11, 1, 0, ".BIN"}}),
+                 {'M', 'Z', 1, 2, 3, 4, 9, 9, 9, 5, 5, 7})
+                 .bytes,
+             PACKAGE_OK});
     }
     seeds.push_back({"bare_stub", pe::Build().bytes, PACKAGE_NO_ENTRIES});
     {
@@ -42,11 +44,10 @@ std::vector<Seed> Seeds() {
                      PACKAGE_ENTRY_OUTSIDE});
     {
         uint32_t at = payloadAt(3);
-        seeds.push_back({"extension_with_separator",
-                         InstallerWith(CatalogueBytes("t", 2, {{at, 1, 0, ""}, {at, 1, 0, ""}, {at, 1, 0, ".\\x"}}),
-                                       {1})
-                             .bytes,
-                         PACKAGE_BAD_EXTENSION});
+        seeds.push_back(
+            {"extension_with_separator",
+             InstallerWith(CatalogueBytes("t", 2, {{at, 1, 0, ""}, {at, 1, 0, ""}, {at, 1, 0, ".\\x"}}), {1}).bytes,
+             PACKAGE_BAD_EXTENSION});
     }
     {
         pe::Options o;

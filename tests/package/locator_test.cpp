@@ -52,14 +52,10 @@ TEST_F(Locator, TakesOnlyTheSectionNamedExactlyRsrc) {
         std::string name;
         bool found;
     } cases[] = {
-        {".rsrc", true},
-        {std::string(".rsrc\0ab", 8), true},  // a NUL ends the name: what follows it does not count
-        {".RSRC", false},
-        {".Rsrc", false},
-        {".rsrc2", false},
-        {".rsrcxyz", false},  // 8 bytes, no NUL
-        {"rsrc", false},
-        {".rsr", false},
+        {".rsrc", true},   {std::string(".rsrc\0ab", 8), true},  // a NUL ends the name: what follows it does not count
+        {".RSRC", false},  {".Rsrc", false},
+        {".rsrc2", false}, {".rsrcxyz", false},  // 8 bytes, no NUL
+        {"rsrc", false},   {".rsr", false},
     };
     for (const Case& c : cases) {
         pe::Options o;
@@ -126,8 +122,8 @@ TEST_F(Locator, DataAtOrBeyondTheEndOfTheFileIsNoPackage) {
 // Patches one u32 of the image found by the walk and locates again.
 struct Patch {
     const char* what;
-    size_t span;        // index into layout.walk, from the end (0 = data entry)
-    uint32_t at;        // offset inside that span
+    size_t span;  // index into layout.walk, from the end (0 = data entry)
+    uint32_t at;  // offset inside that span
     uint32_t value;
     PackageStatus expected;
 };
@@ -138,8 +134,8 @@ TEST_F(Locator, HostileOffsetsGiveANamedReason) {
     const Patch patches[] = {
         {"data before the section", 0, RES_DATA_RVA, rsrc.virtualAddress - 1, PACKAGE_BAD_RESOURCE_DATA},
         {"data far beyond the file", 0, RES_DATA_RVA, 0xFFFFFFF0u, PACKAGE_BAD_RESOURCE_DATA},
-        {"data just past the file", 0, RES_DATA_RVA,
-         rsrc.virtualAddress + (uint32_t)image.bytes.size() - rsrc.rawStart, PACKAGE_BAD_RESOURCE_DATA},
+        {"data just past the file", 0, RES_DATA_RVA, rsrc.virtualAddress + (uint32_t)image.bytes.size() - rsrc.rawStart,
+         PACKAGE_BAD_RESOURCE_DATA},
         {"language entry beyond the file", 1, RES_ENTRY_OFFSET, 0x7FFFFFF0u, PACKAGE_SHORT_HEADER},
         {"language entry with the high bit (not masked)", 1, RES_ENTRY_OFFSET, 0x80000000u, PACKAGE_SHORT_HEADER},
         {"name entry beyond the file", 2, RES_ENTRY_OFFSET, 0xFFFFFFFFu, PACKAGE_SHORT_HEADER},

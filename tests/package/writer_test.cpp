@@ -59,8 +59,8 @@ TEST_F(Writer, ReproducesTheWorkedExampleLayout) {
     EXPECT_EQ(pkg.position, 56412u);
     EXPECT_EQ(pkg.padding, 0u);
     EXPECT_EQ(0, std::memcmp(pkg.bytes.data(), stub.bytes.data(), 56412)) << "the stub up to P is unchanged";
-    const std::vector<uint8_t> catalogue = CatalogueBytes(request.title, 13, {{56494, 276480, 0, ".TMP"},
-                                                                          {332974, 1132123, 0, ".TMP"}});
+    const std::vector<uint8_t> catalogue =
+        CatalogueBytes(request.title, 13, {{56494, 276480, 0, ".TMP"}, {332974, 1132123, 0, ".TMP"}});
     ASSERT_EQ(catalogue.size(), 82u);
     EXPECT_EQ(std::vector<uint8_t>(pkg.bytes.begin() + 56412, pkg.bytes.begin() + 56494), catalogue);
     EXPECT_EQ(0, std::memcmp(pkg.bytes.data() + 56494, saver.data(), saver.size()));
@@ -107,7 +107,8 @@ TEST_F(Writer, LaysFilesOutCompactlyInEntryOrderAndPadsToTheRawEnd) {
 
 TEST_F(Writer, CompressesOnlyWhenTheStreamIsSmaller) {
     authoring::PackRequest request = Request();
-    request.files = {{"text", TextBytes(20000, 1), ".SCR"}, {"noise", NoiseBytes(3000, 4), ".DAT"}, {"one", {42}, ".X"}};
+    request.files = {
+        {"text", TextBytes(20000, 1), ".SCR"}, {"noise", NoiseBytes(3000, 4), ".DAT"}, {"one", {42}, ".X"}};
     authoring::Package pkg;
     ASSERT_EQ(authoring::WritePackage(request, &pkg).fault, authoring::PackFault::None);
     EXPECT_EQ(pkg.entries[0].originalSize, 20000u);
@@ -229,7 +230,8 @@ TEST_F(Writer, AnInstallerCanBeWrittenIntoAgainFromItsStub) {
     // Packing leaves the stub's headers untouched: the packed installer's
     // locator still finds P, and its check passes.
     authoring::PackRequest request = Request();
-    request.files = {{"saver", TextBytes(5000, 1), ".SCR"}, {"data", NoiseBytes(100, 6), ".DAT"}, {"x", {9, 9}, ".TMP"}};
+    request.files = {
+        {"saver", TextBytes(5000, 1), ".SCR"}, {"data", NoiseBytes(100, 6), ".DAT"}, {"x", {9, 9}, ".TMP"}};
     authoring::Package pkg;
     ASSERT_EQ(authoring::WritePackage(request, &pkg).fault, authoring::PackFault::None);
     std::string path = Put("Sunset.exe", pkg.bytes);

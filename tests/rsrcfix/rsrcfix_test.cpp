@@ -36,8 +36,7 @@ Fields Locate(const std::vector<uint8_t>& image) {
     Fields f;
     f.optional = h.peOffset + PE_SIGNATURE_SIZE + COFF_HEADER_SIZE;
     size_t index = 0;
-    while (index < h.sections.size() && h.sections[index].name != ".rsrc")
-        index++;
+    while (index < h.sections.size() && h.sections[index].name != ".rsrc") index++;
     f.rsrcHeader = f.optional + OPTIONAL_HEADER_SIZE + SECTION_HEADER_SIZE * index;
     return f;
 }
@@ -108,8 +107,7 @@ std::vector<uint8_t> WithContentAfterMarker(uint32_t after, const pe::Options& o
     Set32(image, f.rsrcHeader + SECTION_VIRTUAL_SIZE, vs);
     Set32(image, f.optional + 96 + 8 * 2 + 4, vs);
     uint32_t rawStart = Get32(image, f.rsrcHeader + SECTION_POINTER_TO_RAW_DATA);
-    for (uint32_t i = 0; i < after; i++)
-        image[rawStart + vs - after + i] = 0xA5;
+    for (uint32_t i = 0; i < after; i++) image[rawStart + vs - after + i] = 0xA5;
     return image;
 }
 

@@ -63,14 +63,17 @@ TEST_F(Rules, OutputPaths) {
     s_stub = stub;
     const Action actions[] = {
         {"compress", Path("notes.txt"),
-         [](const std::string& in, const std::string& out) { return std::vector<std::string>{"compress", in, out}; },
+         [](const std::string& in, const std::string& out) {
+             return std::vector<std::string>{"compress", in, out};
+         },
          Get("stream.lz")},
         {"expand", Path("stream.lz"),
          [](const std::string& in, const std::string& out) {
              return std::vector<std::string>{"expand", "--size", "9000", in, out};
          },
          Get("notes.txt")},
-        {"pack", Path("a.b"),
+        {"pack",
+         Path("a.b"),
          [](const std::string& in, const std::string& out) {
              return std::vector<std::string>{"pack", "--stub", s_stub, "--title", "T", "-o", out, in, in};
          },
@@ -178,8 +181,8 @@ TEST_F(Rules, SeveralInstallersMixedVerdicts) {
             EXPECT_EQ(o.exit, c.exit) << o.err;
             for (const std::string& f : c.files) {
                 bool sound = f.rfind("good", 0) == 0;
-                std::string report = sound ? (std::string(action) == "verify" ? Path(f) + ": OK" : Path(f))
-                                           : "scrpack: " + Path(f);
+                std::string report =
+                    sound ? (std::string(action) == "verify" ? Path(f) + ": OK" : Path(f)) : "scrpack: " + Path(f);
                 EXPECT_NE((sound ? o.out : o.err).find(report), std::string::npos) << f << "\n" << o.out << o.err;
             }
         }
@@ -219,10 +222,11 @@ TEST_F(Rules, ListJsonParsesBackAndTextIsEscaped) {
     ASSERT_EQ(std::system(command.c_str()), 0) << Slurp(Path("python.err")) << o.out;
     std::string expectedTitle = "'A\\x1b[31mB\\x07\\x81\"\\\\ \xC3\xA9'\n";
     EXPECT_EQ(Slurp(Path("parsed.txt")),
-              "3\n" + expectedTitle + "13 44001\n"
-              "saver:ODD.SCR:True data:TORVANEL/KAVRELIN/odd/odd.DAT:False "
-              "extra:TORVANEL/KAVRELIN/odd/FILE0013.txt:True extra:TORVANEL/KAVRELIN/odd/FILE0014.\xC2\x9D:False\n"
-              "False ['error', 'file'] ['error', 'file']\n");
+              "3\n" + expectedTitle +
+                  "13 44001\n"
+                  "saver:ODD.SCR:True data:TORVANEL/KAVRELIN/odd/odd.DAT:False "
+                  "extra:TORVANEL/KAVRELIN/odd/FILE0013.txt:True extra:TORVANEL/KAVRELIN/odd/FILE0014.\xC2\x9D:False\n"
+                  "False ['error', 'file'] ['error', 'file']\n");
 
     o = Run({"list", Path("odd.exe")});
     EXPECT_EQ(o.exit, 0) << o.err;
@@ -339,15 +343,20 @@ TEST_F(Rules, FailedWritesAndReadsLoseNothing) {
     } cases[] = {
         {"disk full while extracting",
          [](const hostwin::Counters& clean) { hostwin::FaultSwitches().diskFull = clean.writes; },
-         {"extract", "-f", "-d", Path("win"), Path("good.exe")}, "FILE0014.b: cannot write it: No space left on device"},
+         {"extract", "-f", "-d", Path("win"), Path("good.exe")},
+         "FILE0014.b: cannot write it: No space left on device"},
         {"disk full while compressing",
          [](const hostwin::Counters& clean) { hostwin::FaultSwitches().diskFull = clean.writes; },
-         {"compress", "-f", Path("notes.txt"), Path("old.lz")}, "old.lz: cannot write it: No space left on device"},
+         {"compress", "-f", Path("notes.txt"), Path("old.lz")},
+         "old.lz: cannot write it: No space left on device"},
         {"a read fails while verifying",
          [](const hostwin::Counters& clean) { hostwin::FaultSwitches().failRead = clean.reads; },
-         {"verify", Path("good.exe")}, "good.exe: cannot read entry 2 at offset"},
-        {"the installer cannot be opened", [](const hostwin::Counters&) { hostwin::FaultSwitches().failOpen = 1; },
-         {"list", Path("good.exe")}, "good.exe: cannot open it: Permission denied"},
+         {"verify", Path("good.exe")},
+         "good.exe: cannot read entry 2 at offset"},
+        {"the installer cannot be opened",
+         [](const hostwin::Counters&) { hostwin::FaultSwitches().failOpen = 1; },
+         {"list", Path("good.exe")},
+         "good.exe: cannot open it: Permission denied"},
     };
     auto main = [](std::vector<std::string> args, std::string* err) {
         args.insert(args.begin(), "scrpack");

@@ -79,7 +79,9 @@ protected:
         return s.str();
     }
 
-    void Put(const std::string& name, const std::vector<uint8_t>& bytes) const { pe::WriteFileBytes(Path(name), bytes); }
+    void Put(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        pe::WriteFileBytes(Path(name), bytes);
+    }
     std::vector<uint8_t> Get(const std::string& name) const { return pe::ReadFileBytes(Path(name)); }
 
     // Every file below `folder`, relative to it, sorted.
@@ -99,8 +101,9 @@ protected:
         Put("a.b", {0x42});
     }
     Outcome PackStandard(const std::string& out, bool store = false) {
-        std::vector<std::string> args = {"pack", "-o", Path(out), "--stub", Path("stub.exe"), "--title",
-                                         "Zonsondergang \xC3\xA9", "--first-number", "13"};
+        std::vector<std::string> args = {
+            "pack",           "-o", Path(out), "--stub", Path("stub.exe"), "--title", "Zonsondergang \xC3\xA9",
+            "--first-number", "13"};
         if (store) args.push_back("--store");
         for (const char* f : {"sunset.scr", "scene.dat", "notes.txt", "a.b"}) args.push_back(Path(f));
         return Run(args);

@@ -28,10 +28,10 @@ TEST_F(Scrpack, UsageErrorsExitWithOne) {
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"frobnicate"},
-        {"pack", "-o", Path("o.exe"), "--stub", Path("stub.exe"), Path("a"), Path("b")},  // no --title
+        {"pack", "-o", Path("o.exe"), "--stub", Path("stub.exe"), Path("a"), Path("b")},       // no --title
         {"pack", "-o", Path("o.exe"), "--stub", Path("stub.exe"), "--title", "T", Path("a")},  // no DATA
-        {"pack", "-o", Path("o.exe"), "--stub", Path("stub.exe"), "--title", "T", "--first-number", "65536",
-         Path("a"), Path("b")},
+        {"pack", "-o", Path("o.exe"), "--stub", Path("stub.exe"), "--title", "T", "--first-number", "65536", Path("a"),
+         Path("b")},
         {"list"},
         {"list", "--bogus", Path("a")},
         {"verify"},
@@ -68,19 +68,18 @@ TEST_F(Scrpack, PackVerifyListExtractRoundTrip) {
         Outcome list = Run({"list", Path("out/Sunset.exe")});
         EXPECT_EQ(list.exit, 0) << list.err;
         for (const char* expected :
-             {"\"Zonsondergang \xC3\xA9\"", "First number:   13", "SUNSET.SCR", "TORVANEL\\KAVRELIN\\Sunset\\Sunset.DAT",
-              "TORVANEL\\KAVRELIN\\Sunset\\FILE0013.txt", "TORVANEL\\KAVRELIN\\Sunset\\FILE0014.b",
-              "Total installed size: 44,001 bytes (42 KB)"})
+             {"\"Zonsondergang \xC3\xA9\"", "First number:   13", "SUNSET.SCR",
+              "TORVANEL\\KAVRELIN\\Sunset\\Sunset.DAT", "TORVANEL\\KAVRELIN\\Sunset\\FILE0013.txt",
+              "TORVANEL\\KAVRELIN\\Sunset\\FILE0014.b", "Total installed size: 44,001 bytes (42 KB)"})
             EXPECT_NE(list.out.find(expected), std::string::npos) << expected << "\n" << list.out;
         EXPECT_EQ(list.out.find("compressed") != std::string::npos, !store) << list.out;
 
         fs::create_directories(Path("win"));
         Outcome extract = Run({"extract", Path("out/Sunset.exe"), "-d", Path("win")});
         ASSERT_EQ(extract.exit, 0) << extract.err;
-        EXPECT_EQ(Tree(Path("win")),
-                  (std::set<std::string>{"SUNSET.SCR", "TORVANEL/KAVRELIN/Sunset/Sunset.DAT",
-                                         "TORVANEL/KAVRELIN/Sunset/FILE0013.txt",
-                                         "TORVANEL/KAVRELIN/Sunset/FILE0014.b"}));
+        EXPECT_EQ(Tree(Path("win")), (std::set<std::string>{"SUNSET.SCR", "TORVANEL/KAVRELIN/Sunset/Sunset.DAT",
+                                                            "TORVANEL/KAVRELIN/Sunset/FILE0013.txt",
+                                                            "TORVANEL/KAVRELIN/Sunset/FILE0014.b"}));
         EXPECT_EQ(Get("win/SUNSET.SCR"), Get("sunset.scr"));
         EXPECT_EQ(Get("win/TORVANEL/KAVRELIN/Sunset/Sunset.DAT"), Get("scene.dat"));
         EXPECT_EQ(Get("win/TORVANEL/KAVRELIN/Sunset/FILE0013.txt"), Get("notes.txt"));
@@ -234,7 +233,8 @@ TEST_F(Scrpack, VerifyRejectsDamagedInstallers) {
     cases.push_back({"cut inside the last file", std::vector<uint8_t>(good.begin(), good.end() - 1),
                      "run past the end of the file"});
     std::vector<uint8_t> longer = good;  // the saver claims more than its stream holds
-    StoreU32(longer.data() + entry0 + ENTRY_ORIGINAL_SIZE, LoadU32(longer.data() + entry0 + ENTRY_ORIGINAL_SIZE) + 5000);
+    StoreU32(longer.data() + entry0 + ENTRY_ORIGINAL_SIZE,
+             LoadU32(longer.data() + entry0 + ENTRY_ORIGINAL_SIZE) + 5000);
     cases.push_back({"original size larger than the stream gives", longer, "is cut short"});
     cases.push_back({"a bare stub", pe::Build().bytes, "lists no files"});
     for (const Case& c : cases) {

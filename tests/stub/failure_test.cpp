@@ -22,9 +22,13 @@ using stubtest::InstallerFixture;
 
 namespace {
 
-std::string Caption() { return Fill(TEXT_INSTALLER_CAPTION, {"Sunset"}); }
+std::string Caption() {
+    return Fill(TEXT_INSTALLER_CAPTION, {"Sunset"});
+}
 
-Box FailedBox(const std::string& path) { return {Fill(TEXT_FAILED, {path}), Caption(), 0x10}; }
+Box FailedBox(const std::string& path) {
+    return {Fill(TEXT_FAILED, {path}), Caption(), 0x10};
+}
 
 // Old files at every destination, different from what the package holds.
 std::vector<std::vector<uint8_t>> PlantOldFiles(const InstallerFixture& f) {
@@ -181,9 +185,7 @@ TEST(Failure, SourceThatEndsEarlyFailsTheEntry) {
         SCOPED_TRACE(storeAll ? "stored" : "compressed");
         InstallerFixture f;
         f.storeAll = storeAll;
-        f.files = {{"s", TextBytes(5000, 1), ""},
-                   {"d", TextBytes(5000, 2), ""},
-                   {"a", TextBytes(9000, 3), ".TMP"}};
+        f.files = {{"s", TextBytes(5000, 1), ""}, {"d", TextBytes(5000, 2), ""}, {"a", TextBytes(9000, 3), ".TMP"}};
         const auto& pkg = f.Build();
         auto old = PlantOldFiles(f);
         auto bytes = pkg.bytes;
@@ -229,8 +231,7 @@ TEST(Failure, DamagedOrMissingPackageStopsBeforeAnyQuestion) {
          [](InstallerFixture&) { hostwin::SetModuleFileName(""); }},
         {"own path too long", Fill(TEXT_INSTALLER_CAPTION, {""}),
          [](InstallerFixture&) { hostwin::SetModuleFileName("C:\\" + std::string(257, 'a') + ".exe"); }},
-        {"Windows directory not to be had", Caption(),
-         [](InstallerFixture&) { hostwin::SetWindowsDirectory(""); }},
+        {"Windows directory not to be had", Caption(), [](InstallerFixture&) { hostwin::SetWindowsDirectory(""); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -18,7 +18,9 @@ using stubtest::InstallerFixture;
 
 namespace {
 
-std::string Caption(const std::string& title) { return Fill(TEXT_INSTALLER_CAPTION, {title}); }
+std::string Caption(const std::string& title) {
+    return Fill(TEXT_INSTALLER_CAPTION, {title});
+}
 
 std::string Thousands(uint64_t v) {
     std::string digits = std::to_string(v), out;
@@ -36,8 +38,8 @@ std::string UpperAscii(std::string s) {
 }
 
 Box Confirmation(const InstallerFixture& f, const std::string& shownTitle) {
-    return {Fill(TEXT_CONFIRM, {f.SaverFileName(), shownTitle, UpperAscii(f.windowsDir),
-                                Thousands(f.package().totalInstalled)}),
+    return {Fill(TEXT_CONFIRM,
+                 {f.SaverFileName(), shownTitle, UpperAscii(f.windowsDir), Thousands(f.package().totalInstalled)}),
             Caption(shownTitle), 0x41};
 }
 
@@ -130,8 +132,8 @@ TEST(Sequence, ConfirmedInstallWritesEverythingReportsAndStartsTheSaver) {
     // The please-wait text is painted before the first file is written.
     const std::vector<std::string>& events = r.events;
     auto painted = std::find(events.begin(), events.end(), "RedrawWindow 103 384");
-    auto firstWrite = std::find_if(events.begin(), events.end(),
-                                   [](const std::string& e) { return e.rfind("_lcreat", 0) == 0; });
+    auto firstWrite =
+        std::find_if(events.begin(), events.end(), [](const std::string& e) { return e.rfind("_lcreat", 0) == 0; });
     EXPECT_LT(painted - events.begin(), firstWrite - events.begin());
     f.ExpectCleanEnd();
 }
@@ -150,10 +152,10 @@ TEST(Sequence, CancelledConfirmationEndsWithNothingWritten) {
 
 TEST(Sequence, ExistingScreenSaverIsReplacedOnYesAndKeptOnNo) {
     struct Case {
-        const char* installer;    // installer file name
-        const char* existing;     // what is already in the Windows directory
-        const char* asked;        // the name the question gives
-        const char* advice;       // the name the rename advice gives
+        const char* installer;  // installer file name
+        const char* existing;   // what is already in the Windows directory
+        const char* asked;      // the name the question gives
+        const char* advice;     // the name the rename advice gives
     } cases[] = {
         {"sunset.exe", "SUNSET.SCR", "sunset.SCR", "sunset.EXE"},
         {"Saver.exe", "saver.scr", "Saver.SCR", "Saver.EXE"},
@@ -294,12 +296,9 @@ TEST(Sequence, StoredAndCompressedEntriesInAnyOrder) {
         SCOPED_TRACE(storeAll);
         InstallerFixture f;
         f.storeAll = storeAll;
-        f.files = {{"s", NoiseBytes(2048, 1), ""},
-                   {"d", TextBytes(40000, 2), ""},
-                   {"a", NoiseBytes(2049, 3), ".TMP"},
-                   {"b", TextBytes(16384, 4), ".BIN"},
-                   {"c", TextBytes(16385, 5), ".X"},
-                   {"e", NoiseBytes(2047, 6), ".Y"}};
+        f.files = {{"s", NoiseBytes(2048, 1), ""},     {"d", TextBytes(40000, 2), ""},
+                   {"a", NoiseBytes(2049, 3), ".TMP"}, {"b", TextBytes(16384, 4), ".BIN"},
+                   {"c", TextBytes(16385, 5), ".X"},   {"e", NoiseBytes(2047, 6), ".Y"}};
         const auto& pkg = f.Build();
         int compressed = 0;
         for (auto& e : pkg.entries) compressed += e.originalSize != 0;
@@ -345,8 +344,8 @@ TEST(Sequence, NamesFollowTheInstallersFileName) {
          "SETUP.SCR", "\\SETUP"},
         {"C:\\Down loads\\sunset (1).exe", "C:\\WINDOWS\\SUNSET (1).SCR",
          "C:\\Windows\\TORVANEL\\KAVRELIN\\sunset (1)\\sunset (1).DAT", "\"SUNSET (1).SCR\"", "\\SUNSET (1)"},
-        {"C:\\Downloads\\Zon\xEFg.Exe", "C:\\WINDOWS\\ZON\xEFG.SCR", "C:\\Windows\\TORVANEL\\KAVRELIN\\Zon\xEFg\\Zon\xEFg.DAT",
-         "ZON\xEFG.SCR", "\\ZON\xEFG"},
+        {"C:\\Downloads\\Zon\xEFg.Exe", "C:\\WINDOWS\\ZON\xEFG.SCR",
+         "C:\\Windows\\TORVANEL\\KAVRELIN\\Zon\xEFg\\Zon\xEFg.DAT", "ZON\xEFG.SCR", "\\ZON\xEFG"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.installer);

@@ -107,8 +107,7 @@ TEST(WinMain, AlwaysEndsWithTheSequencesVerdict) {
          },
          1, 2},
         {"window not created", [](InstallerFixture&) { hostwin::FaultSwitches().failCreateWindow = true; }, 1, 0},
-        {"class not registered", [](InstallerFixture&) { hostwin::FaultSwitches().failRegisterClass = true; }, 1,
-         0},
+        {"class not registered", [](InstallerFixture&) { hostwin::FaultSwitches().failRegisterClass = true; }, 1, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -39,12 +39,10 @@ Stub Load() {
         s.error = e.what();
         return s;
     }
-    if (!ReadHeaders(s.file, &s.headers, &s.error) || !ReadResources(s.file, s.headers, &s.tree, &s.error))
-        return s;
+    if (!ReadHeaders(s.file, &s.headers, &s.error) || !ReadResources(s.file, s.headers, &s.tree, &s.error)) return s;
     s.leaves = Leaves(s.tree);
     s.rsrc = FindSection(s.headers, ".rsrc");
-    if (!s.rsrc)
-        s.error = "no .rsrc section";
+    if (!s.rsrc) s.error = "no .rsrc section";
     return s;
 }
 
@@ -53,8 +51,8 @@ const Stub& TheStub() {
     return stub;
 }
 
-#define LOAD_STUB(s)                                              \
-    const Stub& s = TheStub();                                    \
+#define LOAD_STUB(s)           \
+    const Stub& s = TheStub(); \
     ASSERT_TRUE(s.error.empty()) << STUB_EXE_PATH << ": " << s.error
 
 std::vector<uint8_t> LeafData(const Stub& s, size_t index) {
@@ -80,8 +78,7 @@ TEST(StubHeaders, ResourceSectionIsLastAndTheFileEndsWithIt) {
     const Section& r = *s.rsrc;
     ASSERT_EQ(&s.headers.sections.back(), &r) << "sections after .rsrc";
     for (const Section& other : s.headers.sections) {
-        if (&other == &r)
-            continue;
+        if (&other == &r) continue;
         SCOPED_TRACE(other.name);
         EXPECT_LE(uint64_t(other.virtualAddress) + other.virtualSize, r.virtualAddress);
         EXPECT_LE(uint64_t(other.pointerToRawData) + other.sizeOfRawData, r.pointerToRawData);
@@ -112,11 +109,8 @@ TEST(StubResources, FiveResourcesInDirectoryOrderAllInEnglishUs) {
         return r;
     };
     const std::vector<ExpectedResource> expected = {
-        {lastres, 1000, 4},
-        {id(kRtIcon), 1, 744},
-        {id(kRtDialog), 103, -1},
-        {id(kRtDialog), 104, -1},
-        {id(kRtGroupIcon), 101, 20},
+        {lastres, 1000, 4},       {id(kRtIcon), 1, 744},       {id(kRtDialog), 103, -1},
+        {id(kRtDialog), 104, -1}, {id(kRtGroupIcon), 101, 20},
     };
     ASSERT_EQ(s.leaves.size(), expected.size());
     for (size_t i = 0; i < expected.size(); i++) {
@@ -142,8 +136,7 @@ TEST(StubResources, LastresIsFirstAtEveryLevelAndTheOnlyNamedType) {
     const ResourceEntry& type = s.tree.types[0];
     EXPECT_TRUE(type.id.named);
     EXPECT_EQ(type.id.name, U16("LASTRES"));
-    for (size_t i = 1; i < s.tree.types.size(); i++)
-        EXPECT_FALSE(s.tree.types[i].id.named) << "type " << i;
+    for (size_t i = 1; i < s.tree.types.size(); i++) EXPECT_FALSE(s.tree.types[i].id.named) << "type " << i;
     EXPECT_EQ(type.namedCount + type.idCount, 1);
     ASSERT_EQ(type.children.size(), 1u);
     const ResourceEntry& name = type.children[0];
@@ -198,15 +191,13 @@ TEST(StubIcon, ImageIsA32x32SixteenColourDibOf744Bytes) {
         uint32_t value;
     };
     const Field header[] = {
-        {"biSize", 0, 4, 40},       {"biWidth", 4, 4, 32},     {"biHeight", 8, 4, 64},
-        {"biPlanes", 12, 2, 1},     {"biBitCount", 14, 2, 4},  {"biCompression", 16, 4, 0},
-        {"biSizeImage", 20, 4, 512},
+        {"biSize", 0, 4, 40},     {"biWidth", 4, 4, 32},       {"biHeight", 8, 4, 64},      {"biPlanes", 12, 2, 1},
+        {"biBitCount", 14, 2, 4}, {"biCompression", 16, 4, 0}, {"biSizeImage", 20, 4, 512},
     };
     for (const Field& f : header)
         EXPECT_EQ(f.size == 2 ? LoadU16(&icon[f.offset]) : LoadU32(&icon[f.offset]), f.value) << f.name;
-    const uint32_t palette[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
-                                  0x008080, 0xC0C0C0, 0x808080, 0xFF0000, 0x00FF00, 0xFFFF00,
-                                  0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+    const uint32_t palette[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
+                                  0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
     for (int i = 0; i < 16; i++) {
         const uint8_t* q = &icon[40 + 4 * i];
         EXPECT_EQ(uint32_t(q[2] << 16 | q[1] << 8 | q[0]), palette[i]) << "palette entry " << i;
@@ -327,7 +318,11 @@ void CheckDialog(const Stub& s, const ExpectedDialog& want) {
 
 TEST(StubDialogs, InstallDialog103) {
     LOAD_STUB(s);
-    CheckDialog(s, {2, 0x900000C0, "", 187, 75,
+    CheckDialog(s, {2,
+                    0x900000C0,
+                    "",
+                    187,
+                    75,
                     {
                         {1, kButton, "OK", 131, 6, 50, 14, 0x40010001},
                         {2, kButton, "Cancel", 131, 23, 50, 14, 0x40010000},
@@ -339,7 +334,11 @@ TEST(StubDialogs, InstallDialog103) {
 
 TEST(StubDialogs, OrderInfoDialog104) {
     LOAD_STUB(s);
-    CheckDialog(s, {3, 0x90C800C0, TEXT_ORDER_CAPTION, 205, 154,
+    CheckDialog(s, {3,
+                    0x90C800C0,
+                    TEXT_ORDER_CAPTION,
+                    205,
+                    154,
                     {
                         {0xFFFF, kStatic, TEXT_ORDER_BANNER, 23, 25, 158, 10, 0x50020001},
                         {0xFFFF, kStatic, TEXT_ORDER_MARK, 157, 18, 11, 8, 0x50020000},

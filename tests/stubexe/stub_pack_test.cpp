@@ -48,8 +48,7 @@ protected:
 std::vector<uint8_t> Text(size_t size) {
     const std::string line = "Een regel tekst die vaak terugkomt, zodat er iets te comprimeren valt.\r\n";
     std::vector<uint8_t> out;
-    while (out.size() < size)
-        out.push_back(uint8_t(line[out.size() % line.size()]));
+    while (out.size() < size) out.push_back(uint8_t(line[out.size() % line.size()]));
     return out;
 }
 

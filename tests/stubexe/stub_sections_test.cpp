@@ -92,8 +92,8 @@ const Image& TheImage() {
     return image;
 }
 
-#define LOAD_IMAGE(s)                         \
-    const Image& s = TheImage();              \
+#define LOAD_IMAGE(s)            \
+    const Image& s = TheImage(); \
     ASSERT_TRUE(s.error.empty()) << STUB_EXE_PATH << ": " << s.error
 
 TEST(StubSections, NoneIsWritableAndExecutableAndZeroFillTakesNoFileSpace) {

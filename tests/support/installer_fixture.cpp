@@ -23,8 +23,10 @@ std::string Fill(const char* format, std::initializer_list<std::string> args) {
     auto next = args.begin();
     for (const char* f = format; *f; f++) {
         if (f[0] == '%' && f[1] == 's') {
-            if (next == args.end()) ADD_FAILURE() << "Fill: too few arguments for " << format;
-            else out += *next++;
+            if (next == args.end())
+                ADD_FAILURE() << "Fill: too few arguments for " << format;
+            else
+                out += *next++;
             f++;
         } else {
             out += *f;
@@ -35,8 +37,8 @@ std::string Fill(const char* format, std::initializer_list<std::string> args) {
 }
 
 std::ostream& operator<<(std::ostream& out, const Box& box) {
-    return out << "{caption \"" << box.caption << "\", style 0x" << std::hex << box.style << std::dec
-               << ", text \"" << box.text << "\"}";
+    return out << "{caption \"" << box.caption << "\", style 0x" << std::hex << box.style << std::dec << ", text \""
+               << box.text << "\"}";
 }
 
 std::vector<Box> Boxes() {
@@ -53,7 +55,9 @@ std::vector<std::string> Folded(std::vector<std::string> paths) {
     return paths;
 }
 
-std::vector<uint8_t> BareStub() { return pe::Build().bytes; }
+std::vector<uint8_t> BareStub() {
+    return pe::Build().bytes;
+}
 
 InstallerFixture::InstallerFixture() {
     hostwin::Reset();

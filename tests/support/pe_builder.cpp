@@ -22,8 +22,12 @@ uint32_t AlignUp(uint32_t value, uint32_t alignment) {
     return alignment ? (value + alignment - 1) / alignment * alignment : value;
 }
 
-void Put16(std::vector<uint8_t>& out, size_t at, uint16_t v) { StoreU16(out.data() + at, v); }
-void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) { StoreU32(out.data() + at, v); }
+void Put16(std::vector<uint8_t>& out, size_t at, uint16_t v) {
+    StoreU16(out.data() + at, v);
+}
+void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+    StoreU32(out.data() + at, v);
+}
 
 // Offsets inside one resource section, relative to its start.
 struct TreeLayout {

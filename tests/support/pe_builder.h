@@ -33,26 +33,26 @@ struct Section {
 };
 
 struct Resource {
-    bool namedType = false;      // a named type (high bit in the root entry's name field)
-    std::string typeName;        // ASCII name of a named type
-    uint16_t typeId = 0;         // id of a numbered type
-    uint16_t nameId = 1;         // the one entry at the name level
-    uint16_t language = 1033;    // the one entry at the language level
+    bool namedType = false;    // a named type (high bit in the root entry's name field)
+    std::string typeName;      // ASCII name of a named type
+    uint16_t typeId = 0;       // id of a numbered type
+    uint16_t nameId = 1;       // the one entry at the name level
+    uint16_t language = 1033;  // the one entry at the language level
     std::vector<uint8_t> data;
-    int64_t declaredSize = -1;   // the data entry's Size; -1: data.size()
+    int64_t declaredSize = -1;  // the data entry's Size; -1: data.size()
 };
 
 struct Options {
-    Options();                    // the default stub described above
+    Options();  // the default stub described above
     std::vector<Section> sections;
     std::vector<Resource> resources;  // resources[0] is the first entry at every level
     uint32_t peOffset = 0x80;         // e_lfanew
     int declaredSections = -1;        // NumberOfSections; -1: sections.size()
     uint32_t fileAlignment = 0x200;
     uint32_t sectionAlignment = 0x1000;
-    uint32_t packageDataOffset = 0;   // section offset of resources[0]'s data; 0: right after the rest
-    uint32_t rawSlack = 0;            // raw bytes of the resource section beyond its aligned size
-    size_t truncateAt = SIZE_MAX;     // the file is cut to this many bytes
+    uint32_t packageDataOffset = 0;  // section offset of resources[0]'s data; 0: right after the rest
+    uint32_t rawSlack = 0;           // raw bytes of the resource section beyond its aligned size
+    size_t truncateAt = SIZE_MAX;    // the file is cut to this many bytes
 };
 
 // A stretch of the file that the locator reads, named for messages.
@@ -66,17 +66,17 @@ struct SectionLayout {
     std::string name;
     uint32_t rawStart = 0, rawEnd = 0;  // PointerToRawData, + SizeOfRawData
     uint32_t virtualAddress = 0;
-    uint32_t virtualEnd = 0;            // rawStart + VirtualSize
-    uint32_t packagePos = 0;            // resource section: file offset of resources[0]'s data
+    uint32_t virtualEnd = 0;  // rawStart + VirtualSize
+    uint32_t packagePos = 0;  // resource section: file offset of resources[0]'s data
 };
 
 struct Layout {
     std::vector<SectionLayout> sections;  // in section table order
-    int rsrcIndex = -1;         // the section the locator takes: the first named exactly ".rsrc" within
-                                // NumberOfSections and holding the tree; -1 if none
-    uint32_t packagePos = 0;    // that section's packagePos (P), 0 if none
-    uint32_t rsrcRawEnd = 0;    // that section's raw end
-    std::vector<Span> walk;     // what the locator reads, in order, up to the data entry
+    int rsrcIndex = -1;                   // the section the locator takes: the first named exactly ".rsrc" within
+                                          // NumberOfSections and holding the tree; -1 if none
+    uint32_t packagePos = 0;              // that section's packagePos (P), 0 if none
+    uint32_t rsrcRawEnd = 0;              // that section's raw end
+    std::vector<Span> walk;               // what the locator reads, in order, up to the data entry
 };
 
 struct Image {

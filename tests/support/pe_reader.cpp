@@ -46,21 +46,17 @@ std::string Hex(uint64_t v) {
 }
 
 bool Broken(std::string* error, const std::string& what) {
-    if (error)
-        *error = what;
+    if (error) *error = what;
     return false;
 }
 
 // Counted UTF-16 string of a resource name, at section offset `off`.
 bool ReadResourceName(const Bytes& s, uint32_t off, std::u16string* out) {
-    if (!s.Has(off, 2))
-        return false;
+    if (!s.Has(off, 2)) return false;
     uint16_t length = s.U16(off);
-    if (!s.Has(uint64_t(off) + 2, uint64_t(length) * 2))
-        return false;
+    if (!s.Has(uint64_t(off) + 2, uint64_t(length) * 2)) return false;
     out->clear();
-    for (uint16_t i = 0; i < length; i++)
-        out->push_back(char16_t(s.U16(off + 2 + 2 * size_t(i))));
+    for (uint16_t i = 0; i < length; i++) out->push_back(char16_t(s.U16(off + 2 + 2 * size_t(i))));
     return true;
 }
 
@@ -69,10 +65,10 @@ bool ReadResourceName(const Bytes& s, uint32_t off, std::u16string* out) {
 constexpr uint32_t kMaxEntries = 65536;
 
 struct ResourceWalk {
-    Bytes section;       // the resource section's raw bytes within VirtualSize
-    uint32_t va;         // its VirtualAddress
-    uint32_t rawPointer; // its PointerToRawData
-    uint32_t* entries;   // entries read so far, against kMaxEntries
+    Bytes section;        // the resource section's raw bytes within VirtualSize
+    uint32_t va;          // its VirtualAddress
+    uint32_t rawPointer;  // its PointerToRawData
+    uint32_t* entries;    // entries read so far, against kMaxEntries
     std::string* error;
 };
 
@@ -87,19 +83,16 @@ bool ReadEntry(const ResourceWalk& w, uint32_t at, int level, ResourceEntry* e) 
         if (!ReadResourceName(w.section, nameField & ~kHighBit, &e->id.name))
             return Broken(w.error, "resource name at " + Hex(nameField & ~kHighBit) + " leaves the section");
     } else {
-        if (nameField > 0xFFFF)
-            return Broken(w.error, "resource id " + Hex(nameField) + " is not 16-bit");
+        if (nameField > 0xFFFF) return Broken(w.error, "resource id " + Hex(nameField) + " is not 16-bit");
         e->id.id = uint16_t(nameField);
     }
     e->isDirectory = (target & kHighBit) != 0;
     if (level < 2) {
-        if (!e->isDirectory)
-            return Broken(w.error, "data entry at directory level " + std::to_string(level));
+        if (!e->isDirectory) return Broken(w.error, "data entry at directory level " + std::to_string(level));
         e->directoryOffset = target & ~kHighBit;
         return ReadDirectory(w, e->directoryOffset, level + 1, &e->namedCount, &e->idCount, &e->children);
     }
-    if (e->isDirectory)
-        return Broken(w.error, "a fourth directory level at " + Hex(target & ~kHighBit));
+    if (e->isDirectory) return Broken(w.error, "a fourth directory level at " + Hex(target & ~kHighBit));
     if (!w.section.Has(target, RES_DATA_ENTRY_SIZE))
         return Broken(w.error, "data entry at " + Hex(target) + " leaves the section");
     ResourceData& d = e->data;
@@ -107,11 +100,9 @@ bool ReadEntry(const ResourceWalk& w, uint32_t at, int level, ResourceEntry* e) 
     d.rva = w.section.U32(target + RES_DATA_RVA);
     d.size = w.section.U32(target + RES_DATA_SIZE);
     d.codePage = w.section.U32(target + RES_DATA_SIZE + 4);
-    if (d.rva < w.va)
-        return Broken(w.error, "data RVA " + Hex(d.rva) + " lies before the resource section");
+    if (d.rva < w.va) return Broken(w.error, "data RVA " + Hex(d.rva) + " lies before the resource section");
     uint64_t fileOffset = uint64_t(d.rva - w.va) + w.rawPointer;
-    if (fileOffset > 0xFFFFFFFFu)
-        return Broken(w.error, "data RVA " + Hex(d.rva) + " maps past 4 GiB");
+    if (fileOffset > 0xFFFFFFFFu) return Broken(w.error, "data RVA " + Hex(d.rva) + " maps past 4 GiB");
     d.fileOffset = uint32_t(fileOffset);
     return true;
 }
@@ -128,22 +119,19 @@ bool ReadDirectory(const ResourceWalk& w, uint32_t dir, int level, uint16_t* nam
         return Broken(w.error, "more than " + std::to_string(kMaxEntries) + " directory entries");
     if (!w.section.Has(uint64_t(dir) + RES_DIR_HEADER_SIZE, uint64_t(count) * RES_DIR_ENTRY_SIZE))
         return Broken(w.error, "the " + std::to_string(count) + " entries of the directory at " + Hex(dir) +
-                                 " leave the section");
+                                   " leave the section");
     out->assign(count, ResourceEntry());
     for (uint32_t k = 0; k < count; k++)
-        if (!ReadEntry(w, dir + RES_DIR_HEADER_SIZE + RES_DIR_ENTRY_SIZE * k, level, &(*out)[k]))
-            return false;
+        if (!ReadEntry(w, dir + RES_DIR_HEADER_SIZE + RES_DIR_ENTRY_SIZE * k, level, &(*out)[k])) return false;
     return true;
 }
 
 bool ReadSzOrOrdinal(const Bytes& b, size_t* at, SzOrOrdinal* out) {
-    if (!b.Has(*at, 2))
-        return false;
+    if (!b.Has(*at, 2)) return false;
     uint16_t first = b.U16(*at);
     *at += 2;
     if (first == 0xFFFF) {
-        if (!b.Has(*at, 2))
-            return false;
+        if (!b.Has(*at, 2)) return false;
         out->isOrdinal = true;
         out->ordinal = b.U16(*at);
         *at += 2;
@@ -152,8 +140,7 @@ bool ReadSzOrOrdinal(const Bytes& b, size_t* at, SzOrOrdinal* out) {
     out->isOrdinal = false;
     for (uint16_t c = first; c != 0; *at += 2) {
         out->text.push_back(char16_t(c));
-        if (!b.Has(*at, 2))
-            return false;
+        if (!b.Has(*at, 2)) return false;
         c = b.U16(*at);
     }
     return true;
@@ -161,12 +148,10 @@ bool ReadSzOrOrdinal(const Bytes& b, size_t* at, SzOrOrdinal* out) {
 
 bool ReadString(const Bytes& b, size_t* at, std::u16string* out) {
     for (;;) {
-        if (!b.Has(*at, 2))
-            return false;
+        if (!b.Has(*at, 2)) return false;
         uint16_t c = b.U16(*at);
         *at += 2;
-        if (c == 0)
-            return true;
+        if (c == 0) return true;
         out->push_back(char16_t(c));
     }
 }
@@ -177,8 +162,7 @@ size_t AlignTo4(size_t v) {
 
 bool ReadControl(const Bytes& b, size_t* at, DialogControl* c) {
     *at = AlignTo4(*at);
-    if (!b.Has(*at, 18))
-        return false;
+    if (!b.Has(*at, 18)) return false;
     c->style = b.U32(*at);
     c->exStyle = b.U32(*at + 4);
     c->x = int16_t(b.U16(*at + 8));
@@ -187,12 +171,10 @@ bool ReadControl(const Bytes& b, size_t* at, DialogControl* c) {
     c->cy = int16_t(b.U16(*at + 14));
     c->id = b.U16(*at + 16);
     *at += 18;
-    if (!ReadSzOrOrdinal(b, at, &c->windowClass) || !ReadSzOrOrdinal(b, at, &c->text) || !b.Has(*at, 2))
-        return false;
+    if (!ReadSzOrOrdinal(b, at, &c->windowClass) || !ReadSzOrOrdinal(b, at, &c->text) || !b.Has(*at, 2)) return false;
     c->creationDataSize = b.U16(*at);
     *at += 2;
-    if (!b.Has(*at, c->creationDataSize))
-        return false;
+    if (!b.Has(*at, c->creationDataSize)) return false;
     *at += c->creationDataSize;
     return true;
 }
@@ -200,18 +182,15 @@ bool ReadControl(const Bytes& b, size_t* at, DialogControl* c) {
 }  // namespace
 
 std::string ResourceId::Text() const {
-    if (!named)
-        return "#" + std::to_string(id);
+    if (!named) return "#" + std::to_string(id);
     std::string text;
-    for (char16_t c : name)
-        text.push_back(c < 0x80 ? char(c) : '?');
+    for (char16_t c : name) text.push_back(c < 0x80 ? char(c) : '?');
     return text;
 }
 
 bool ReadHeaders(const std::vector<uint8_t>& file, Headers* out, std::string* error) {
     Bytes b{file.data(), file.size()};
-    if (!b.Has(0, 64) || file[0] != 'M' || file[1] != 'Z')
-        return Broken(error, "no DOS header");
+    if (!b.Has(0, 64) || file[0] != 'M' || file[1] != 'Z') return Broken(error, "no DOS header");
     out->peOffset = b.U32(DOS_E_LFANEW);
     size_t pe = out->peOffset;
     if (!b.Has(pe, PE_SIGNATURE_SIZE + COFF_HEADER_SIZE) || b.U32(pe) != 0x00004550)
@@ -225,8 +204,7 @@ bool ReadHeaders(const std::vector<uint8_t>& file, Headers* out, std::string* er
     if (out->sizeOfOptionalHeader < kOptDataDirectories || !b.Has(opt, out->sizeOfOptionalHeader))
         return Broken(error, "optional header cut or too small");
     out->magic = b.U16(opt + kOptMagic);
-    if (out->magic != kPe32Magic)
-        return Broken(error, "not PE32 (magic " + Hex(out->magic) + ")");
+    if (out->magic != kPe32Magic) return Broken(error, "not PE32 (magic " + Hex(out->magic) + ")");
     out->sizeOfInitializedData = b.U32(opt + kOptSizeOfInitializedData);
     out->addressOfEntryPoint = b.U32(opt + kOptAddressOfEntryPoint);
     out->sectionAlignment = b.U32(opt + kOptSectionAlignment);
@@ -245,15 +223,13 @@ bool ReadHeaders(const std::vector<uint8_t>& file, Headers* out, std::string* er
         out->dataDirectories[k].size = b.U32(opt + kOptDataDirectories + 8 * k + 4);
     }
     size_t table = opt + out->sizeOfOptionalHeader;
-    if (!b.Has(table, uint64_t(out->numberOfSections) * SECTION_HEADER_SIZE))
-        return Broken(error, "section table cut");
+    if (!b.Has(table, uint64_t(out->numberOfSections) * SECTION_HEADER_SIZE)) return Broken(error, "section table cut");
     out->sections.assign(out->numberOfSections, Section());
     for (size_t k = 0; k < out->numberOfSections; k++) {
         size_t h = table + k * SECTION_HEADER_SIZE;
         Section& s = out->sections[k];
         s.name.clear();
-        for (size_t i = 0; i < SECTION_NAME_SIZE && file[h + i] != 0; i++)
-            s.name.push_back(char(file[h + i]));
+        for (size_t i = 0; i < SECTION_NAME_SIZE && file[h + i] != 0; i++) s.name.push_back(char(file[h + i]));
         s.virtualSize = b.U32(h + SECTION_VIRTUAL_SIZE);
         s.virtualAddress = b.U32(h + SECTION_VIRTUAL_ADDRESS);
         s.sizeOfRawData = b.U32(h + SECTION_SIZE_OF_RAW_DATA);
@@ -265,22 +241,17 @@ bool ReadHeaders(const std::vector<uint8_t>& file, Headers* out, std::string* er
 
 const Section* FindSection(const Headers& headers, const std::string& name) {
     for (const Section& s : headers.sections)
-        if (s.name == name)
-            return &s;
+        if (s.name == name) return &s;
     return nullptr;
 }
 
-bool ReadResources(const std::vector<uint8_t>& file, const Headers& headers, ResourceTree* out,
-                   std::string* error) {
-    if (headers.dataDirectories.size() <= kResourceDirectoryIndex)
-        return Broken(error, "no resource data directory");
+bool ReadResources(const std::vector<uint8_t>& file, const Headers& headers, ResourceTree* out, std::string* error) {
+    if (headers.dataDirectories.size() <= kResourceDirectoryIndex) return Broken(error, "no resource data directory");
     uint32_t rva = headers.dataDirectories[kResourceDirectoryIndex].rva;
     const Section* section = nullptr;
     for (const Section& s : headers.sections)
-        if (s.virtualAddress == rva)
-            section = &s;
-    if (!section)
-        return Broken(error, "no section starts at the resource directory's RVA " + Hex(rva));
+        if (s.virtualAddress == rva) section = &s;
+    if (!section) return Broken(error, "no section starts at the resource directory's RVA " + Hex(rva));
     Bytes fileBytes{file.data(), file.size()};
     uint32_t length = section->virtualSize < section->sizeOfRawData ? section->virtualSize : section->sizeOfRawData;
     if (!fileBytes.Has(section->pointerToRawData, length))
@@ -308,18 +279,15 @@ std::vector<ResourceLeaf> Leaves(const ResourceTree& tree) {
 
 bool LeafBytes(const std::vector<uint8_t>& file, const ResourceLeaf& leaf, std::vector<uint8_t>* out) {
     Bytes b{file.data(), file.size()};
-    if (!b.Has(leaf.data.fileOffset, leaf.data.size))
-        return false;
+    if (!b.Has(leaf.data.fileOffset, leaf.data.size)) return false;
     out->assign(file.begin() + leaf.data.fileOffset, file.begin() + leaf.data.fileOffset + leaf.data.size);
     return true;
 }
 
 bool ParseDialogTemplate(const std::vector<uint8_t>& data, DialogTemplate* out, std::string* error) {
     Bytes b{data.data(), data.size()};
-    if (!b.Has(0, 18))
-        return Broken(error, "dialog template shorter than its header");
-    if (b.U16(0) == 1 && b.U16(2) == 0xFFFF)
-        return Broken(error, "an extended dialog template");
+    if (!b.Has(0, 18)) return Broken(error, "dialog template shorter than its header");
+    if (b.U16(0) == 1 && b.U16(2) == 0xFFFF) return Broken(error, "an extended dialog template");
     out->style = b.U32(0);
     out->exStyle = b.U32(4);
     uint16_t count = b.U16(8);
@@ -332,12 +300,10 @@ bool ParseDialogTemplate(const std::vector<uint8_t>& data, DialogTemplate* out, 
         !ReadString(b, &at, &out->caption))
         return Broken(error, "dialog template cut in its menu, class or caption");
     if (out->style & kDsSetFont) {
-        if (!b.Has(at, 2))
-            return Broken(error, "dialog template cut before its font");
+        if (!b.Has(at, 2)) return Broken(error, "dialog template cut before its font");
         out->pointSize = b.U16(at);
         at += 2;
-        if (!ReadString(b, &at, &out->fontName))
-            return Broken(error, "dialog template cut in its font name");
+        if (!ReadString(b, &at, &out->fontName)) return Broken(error, "dialog template cut in its font name");
     }
     out->controls.assign(count, DialogControl());
     for (uint16_t k = 0; k < count; k++)
@@ -349,8 +315,7 @@ bool ParseDialogTemplate(const std::vector<uint8_t>& data, DialogTemplate* out, 
 
 bool ParseGroupIcon(const std::vector<uint8_t>& data, GroupIcon* out, std::string* error) {
     Bytes b{data.data(), data.size()};
-    if (!b.Has(0, 6))
-        return Broken(error, "icon group shorter than its header");
+    if (!b.Has(0, 6)) return Broken(error, "icon group shorter than its header");
     out->reserved = b.U16(0);
     out->type = b.U16(2);
     uint16_t count = b.U16(4);

@@ -32,13 +32,13 @@ struct DataDirectory {
 };
 
 struct Headers {
-    uint32_t peOffset = 0;            // e_lfanew
+    uint32_t peOffset = 0;  // e_lfanew
     uint16_t machine = 0;
     uint16_t numberOfSections = 0;
     uint16_t sizeOfOptionalHeader = 0;
     uint16_t characteristics = 0;
-    uint16_t magic = 0;               // 0x10B for PE32
-    uint16_t subsystem = 0;           // 2 = Windows GUI
+    uint16_t magic = 0;      // 0x10B for PE32
+    uint16_t subsystem = 0;  // 2 = Windows GUI
     uint32_t sizeOfInitializedData = 0;
     uint32_t addressOfEntryPoint = 0;  // an RVA
     uint32_t sectionAlignment = 0;
@@ -46,16 +46,16 @@ struct Headers {
     uint32_t sizeOfImage = 0;
     uint32_t sizeOfHeaders = 0;
     uint32_t checkSum = 0;
-    size_t checkSumOffset = 0;        // file offset of the CheckSum field
+    size_t checkSumOffset = 0;  // file offset of the CheckSum field
     std::vector<DataDirectory> dataDirectories;
-    std::vector<Section> sections;    // in section table order
+    std::vector<Section> sections;  // in section table order
 };
 
 // A name or id of a resource directory entry.
 struct ResourceId {
     bool named = false;
-    uint16_t id = 0;         // when !named
-    std::u16string name;     // when named
+    uint16_t id = 0;           // when !named
+    std::u16string name;       // when named
     std::string Text() const;  // "LASTRES" or "#14", for messages
 };
 
@@ -64,7 +64,7 @@ struct ResourceData {
     uint32_t rva = 0;
     uint32_t size = 0;
     uint32_t codePage = 0;
-    uint32_t fileOffset = 0;   // where the data begin in the file
+    uint32_t fileOffset = 0;  // where the data begin in the file
 };
 
 struct ResourceDirectory;
@@ -75,8 +75,8 @@ struct ResourceEntry {
     std::vector<ResourceEntry> children;  // entries of the subdirectory, in stored order
     uint16_t namedCount = 0;              // counts in the subdirectory's header
     uint16_t idCount = 0;
-    uint32_t directoryOffset = 0;         // section offset of the subdirectory
-    ResourceData data;                    // for a leaf
+    uint32_t directoryOffset = 0;  // section offset of the subdirectory
+    ResourceData data;             // for a leaf
 };
 
 struct ResourceTree {
@@ -101,8 +101,7 @@ const Section* FindSection(const Headers& headers, const std::string& name);
 
 // The resource directory of the section the resource data directory points
 // at: exactly three levels (type, name, language), leaves at the third.
-bool ReadResources(const std::vector<uint8_t>& file, const Headers& headers, ResourceTree* out,
-                   std::string* error);
+bool ReadResources(const std::vector<uint8_t>& file, const Headers& headers, ResourceTree* out, std::string* error);
 
 // Every leaf in directory order (depth first).
 std::vector<ResourceLeaf> Leaves(const ResourceTree& tree);
@@ -137,10 +136,10 @@ struct DialogTemplate {
     SzOrOrdinal menu;
     SzOrOrdinal windowClass;
     std::u16string caption;
-    uint16_t pointSize = 0;      // when DS_SETFONT
-    std::u16string fontName;     // when DS_SETFONT
+    uint16_t pointSize = 0;   // when DS_SETFONT
+    std::u16string fontName;  // when DS_SETFONT
     std::vector<DialogControl> controls;
-    size_t bytesUsed = 0;        // how far the template's records reach
+    size_t bytesUsed = 0;  // how far the template's records reach
 };
 
 // Fails on an extended template (signature 0xFFFF) as on a cut one.

@@ -9,11 +9,10 @@ namespace authoring {
 
 // Code points of bytes 0x80..0x9F; 0 where the code page defines none (those
 // bytes stand for the C1 control of the same number).
-static const uint16_t kHighControls[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+static const uint16_t kHighControls[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                           0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 static uint32_t ToCodePoint(unsigned char byte) {
     if (byte < 0x80 || byte >= 0xA0) return byte;
@@ -46,7 +45,11 @@ static void AppendUtf8(uint32_t code, std::string* out) {
 
 bool NextCodePoint(const std::string& text, size_t* at, uint32_t* code) {
     unsigned char lead = (unsigned char)text[*at];
-    int extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : -1;
+    int extra = lead < 0x80             ? 0
+                : (lead & 0xE0) == 0xC0 ? 1
+                : (lead & 0xF0) == 0xE0 ? 2
+                : (lead & 0xF8) == 0xF0 ? 3
+                                        : -1;
     if (extra < 0 || text.size() - *at <= (size_t)extra) return false;
     uint32_t value = extra == 0 ? lead : lead & (0x3F >> extra);
     for (int i = 1; i <= extra; i++) {
@@ -95,9 +98,12 @@ std::string UpperCaseCp1252(const std::string& text) {
     std::string out = text;
     for (char& c : out) {
         unsigned char b = (unsigned char)c;
-        if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7)) b -= 0x20;
-        else if (b == 0x9A || b == 0x9C || b == 0x9E) b -= 0x10;  // š œ ž
-        else if (b == 0xFF) b = 0x9F;                              // ÿ
+        if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7))
+            b -= 0x20;
+        else if (b == 0x9A || b == 0x9C || b == 0x9E)
+            b -= 0x10;  // š œ ž
+        else if (b == 0xFF)
+            b = 0x9F;  // ÿ
         c = (char)b;
     }
     return out;

@@ -25,8 +25,7 @@ PackResult Refusal(PackFault fault, const std::string& message) {
 // C0 controls, DEL, and the five bytes Windows-1252 leaves undefined (which
 // Windows maps to C1 controls).
 bool IsControl(unsigned char byte) {
-    return byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 ||
-           byte == 0x9D;
+    return byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
 }
 
 // P and the resource section's extent, with the checks that make the stub
@@ -40,23 +39,25 @@ PackResult LocateInStub(const std::string& stubPath, uint64_t stubSize, PackageR
     }
     _lclose(file);
     if (!(found->typeNameField & RES_SUBDIR_BIT))
-        return Refusal(PackFault::BadStub,
-                    stubPath + ": at offset " + Offset(found->sectionStart + RES_DIR_HEADER_SIZE) +
-                        ": expected the first resource type to be a named type (the package marker), found type id " +
-                        std::to_string(found->typeNameField));
+        return Refusal(
+            PackFault::BadStub,
+            stubPath + ": at offset " + Offset(found->sectionStart + RES_DIR_HEADER_SIZE) +
+                ": expected the first resource type to be a named type (the package marker), found type id " +
+                std::to_string(found->typeNameField));
     if (found->declaredSize != 4)
         return Refusal(PackFault::BadStub, stubPath + ": the first resource declares " +
-                                            std::to_string(found->declaredSize) +
-                                            " bytes; expected the 4-byte package marker");
+                                               std::to_string(found->declaredSize) +
+                                               " bytes; expected the 4-byte package marker");
     if (uint64_t(found->position) + found->declaredSize < found->sectionVirtualEnd)
         return Refusal(PackFault::BadStub,
-                    stubPath + ": at offset " + Offset(found->position) +
-                        ": expected the package marker's data to be the last data of the resource section, which "
-                        "uses bytes up to offset " + Offset(found->sectionVirtualEnd));
+                       stubPath + ": at offset " + Offset(found->position) +
+                           ": expected the package marker's data to be the last data of the resource section, which "
+                           "uses bytes up to offset " +
+                           Offset(found->sectionVirtualEnd));
     if (stubSize > found->sectionRawEnd)
         return Refusal(PackFault::BadStub, stubPath + ": at offset " + Offset(found->sectionRawEnd) + ": " +
-                                            std::to_string(stubSize - found->sectionRawEnd) +
-                                            " bytes follow the resource section; expected it to end the file");
+                                               std::to_string(stubSize - found->sectionRawEnd) +
+                                               " bytes follow the resource section; expected it to end the file");
     return PackResult();
 }
 
@@ -87,8 +88,9 @@ PackResult CheckInputs(const PackRequest& request) {
     uint64_t installed = 0;
     for (const PackInput& file : request.files) {
         if (file.bytes.empty())
-            return Refusal(PackFault::Refused, file.name + ": the file is empty; an installer cannot carry a file of 0 "
-                                                        "bytes (its entry would read as the end of the catalogue)");
+            return Refusal(PackFault::Refused, file.name +
+                                                   ": the file is empty; an installer cannot carry a file of 0 "
+                                                   "bytes (its entry would read as the end of the catalogue)");
         problem = CheckExtension(file.extension);
         if (!problem.empty()) return Refusal(PackFault::Refused, file.name + ": " + problem);
         installed += file.bytes.size();
@@ -124,7 +126,8 @@ std::string CheckExtension(const std::string& extension) {
         return "the extension \"" + extension + "\" has " + std::to_string(extension.size()) +
                " characters; an installer keeps at most 4, the dot included";
     if (ExtensionRefused(extension.c_str(), 1))
-        return "the extension \"" + extension + "\" holds a character Windows refuses in a file name "
+        return "the extension \"" + extension +
+               "\" holds a character Windows refuses in a file name "
                "(\\ / : * ? \" < > | or a control character)";
     return "";
 }
@@ -141,10 +144,10 @@ std::string CheckTitle(const std::string& title) {
 PackResult CheckLimits(uint64_t installedTotal, uint64_t installerSize, const std::string& what) {
     if (installedTotal >= kTwoGiB)
         return Refusal(PackFault::Refused, what + ": the files together reach " + std::to_string(installedTotal) +
-                                            " bytes; an installer installs less than 2 GiB");
+                                               " bytes; an installer installs less than 2 GiB");
     if (installerSize >= kTwoGiB)
         return Refusal(PackFault::Refused, what + ": the installer would reach " + std::to_string(installerSize) +
-                                            " bytes; it must stay below 2 GiB");
+                                               " bytes; it must stay below 2 GiB");
     return PackResult();
 }
 
@@ -180,7 +183,8 @@ PackResult WritePackage(const PackRequest& request, Package* out) {
 
     out->bytes.assign(stub.begin(), stub.begin() + found.position);
     AppendCatalogue(request, *out, &out->bytes);
-    for (const std::vector<uint8_t>& stream : streams) out->bytes.insert(out->bytes.end(), stream.begin(), stream.end());
+    for (const std::vector<uint8_t>& stream : streams)
+        out->bytes.insert(out->bytes.end(), stream.begin(), stream.end());
     out->bytes.resize(out->bytes.size() + out->padding, 0);
     return PackResult();
 }

@@ -32,10 +32,10 @@ struct PackInput {
 };
 
 struct PackRequest {
-    std::string stubPath;        // the bare stub, read through the package locator
-    std::string title;           // Windows-1252, 1 to 32 bytes, no control bytes
-    uint16_t firstNumber = 1;    // file number of entry index 2
-    bool storeAll = false;       // never compress
+    std::string stubPath;      // the bare stub, read through the package locator
+    std::string title;         // Windows-1252, 1 to 32 bytes, no control bytes
+    uint16_t firstNumber = 1;  // file number of entry index 2
+    bool storeAll = false;     // never compress
     Parsing parsing = Parsing::Best;
     std::vector<PackInput> files;  // screen saver, data file, extra files
 };
@@ -44,14 +44,14 @@ struct PackRequest {
 struct PackedEntry {
     uint32_t fileOffset = 0;
     uint32_t storedSize = 0;
-    uint32_t originalSize = 0;   // 0: stored as is
+    uint32_t originalSize = 0;  // 0: stored as is
 };
 
 struct Package {
-    std::vector<uint8_t> bytes;  // the whole packaged installer
-    uint32_t position = 0;       // P: where the catalogue starts
-    uint32_t padding = 0;        // zeros added after the last file to reach the stub's raw resource end
-    uint64_t totalInstalled = 0; // what the stub's size reader will add up
+    std::vector<uint8_t> bytes;   // the whole packaged installer
+    uint32_t position = 0;        // P: where the catalogue starts
+    uint32_t padding = 0;         // zeros added after the last file to reach the stub's raw resource end
+    uint64_t totalInstalled = 0;  // what the stub's size reader will add up
     std::vector<PackedEntry> entries;
 };
 

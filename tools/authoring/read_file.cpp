@@ -38,8 +38,7 @@ ReadOutcome ReadWholeStream(FILE* stream, const std::string& name, uint64_t limi
     }
 }
 
-ReadOutcome ReadWholeFile(const std::string& path, uint64_t limit, std::vector<uint8_t>* bytes,
-                          std::string* error) {
+ReadOutcome ReadWholeFile(const std::string& path, uint64_t limit, std::vector<uint8_t>* bytes, std::string* error) {
     // The size first, where the file has one: a file of gigabytes is refused
     // before a byte of it is read.
     struct stat st;

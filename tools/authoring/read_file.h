@@ -19,8 +19,7 @@ enum class ReadOutcome {
     TooLarge     // the file holds more than `limit` bytes; nothing kept
 };
 
-ReadOutcome ReadWholeFile(const std::string& path, uint64_t limit, std::vector<uint8_t>* bytes,
-                          std::string* error);
+ReadOutcome ReadWholeFile(const std::string& path, uint64_t limit, std::vector<uint8_t>* bytes, std::string* error);
 
 // The same from an open stream (standard input), named `name` in messages.
 ReadOutcome ReadWholeStream(FILE* stream, const std::string& name, uint64_t limit, std::vector<uint8_t>* bytes,

@@ -35,38 +35,17 @@ constexpr uint32_t kPalette[16] = {
 // Top row first. A hex digit is a palette index (0 black, 4 navy, 6 teal,
 // 7 light grey, 8 grey, A lime, C blue, F white); '.' is transparent.
 constexpr const char* kPicture[kSide] = {
-    "................................",
-    ".00000000000000.................",
-    ".0CCC7777777CCC0................",
-    ".0CCC7700777CCCC0...............",
-    ".0CCC7700777CCCC0...............",
-    ".0CCC7700777CCCC0...............",
-    ".0CCC7777777CCCC0...............",
-    ".0CCCCCCCCCCCCCC0...............",
-    ".0CCCCCCCCCCCCCC0...............",
-    ".0CCFFFFFFFFFFCC0...............",
-    ".0CCF88888888FCC0...............",
-    ".0CCFFFFFFFFFFCC0...............",
-    ".0CCF88888888FCC0...............",
-    ".0CCFFFFFFFFFFCC0...............",
-    ".0C4FFFFFFFFFF4C0...............",
-    ".0CCFFFFFFFFFFCC0000000000000000",
-    ".0000000000000000777777777777770",
-    "................0700000000000070",
-    "................070F666666666070",
-    "................0706666666666070",
-    "................0706666666666070",
-    "................0706666666666070",
-    "................0706666666666070",
-    "................0700000000000070",
-    "................0777777777777A70",
-    "................0000000000000000",
-    "......................0770......",
-    "..................000000000000..",
-    "..................077777777770..",
-    "..................070000777A70..",
-    "..................077777777770..",
-    "..................000000000000..",
+    "................................", ".00000000000000.................", ".0CCC7777777CCC0................",
+    ".0CCC7700777CCCC0...............", ".0CCC7700777CCCC0...............", ".0CCC7700777CCCC0...............",
+    ".0CCC7777777CCCC0...............", ".0CCCCCCCCCCCCCC0...............", ".0CCCCCCCCCCCCCC0...............",
+    ".0CCFFFFFFFFFFCC0...............", ".0CCF88888888FCC0...............", ".0CCFFFFFFFFFFCC0...............",
+    ".0CCF88888888FCC0...............", ".0CCFFFFFFFFFFCC0...............", ".0C4FFFFFFFFFF4C0...............",
+    ".0CCFFFFFFFFFFCC0000000000000000", ".0000000000000000777777777777770", "................0700000000000070",
+    "................070F666666666070", "................0706666666666070", "................0706666666666070",
+    "................0706666666666070", "................0706666666666070", "................0700000000000070",
+    "................0777777777777A70", "................0000000000000000", "......................0770......",
+    "..................000000000000..", "..................077777777770..", "..................070000777A70..",
+    "..................077777777770..", "..................000000000000..",
 };
 
 void Put16(std::vector<uint8_t>& out, uint16_t v) {
@@ -75,16 +54,13 @@ void Put16(std::vector<uint8_t>& out, uint16_t v) {
 }
 
 void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; i++)
-        out.push_back(uint8_t(v >> (8 * i)));
+    for (int i = 0; i < 4; i++) out.push_back(uint8_t(v >> (8 * i)));
 }
 
 // Palette index of a picture cell, or -1 for a transparent one.
 int CellColour(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
@@ -112,16 +88,16 @@ bool PictureIsValid() {
 std::vector<uint8_t> BuildImage() {
     std::vector<uint8_t> out;
     Put32(out, kHeaderSize);
-    Put32(out, kSide);          // width
-    Put32(out, 2 * kSide);      // height of colour plus mask
-    Put16(out, 1);              // planes
-    Put16(out, 4);              // bits per pixel
-    Put32(out, 0);              // no compression
-    Put32(out, kColourBytes);   // image size
-    Put32(out, 0);              // horizontal resolution
-    Put32(out, 0);              // vertical resolution
-    Put32(out, 0);              // colours used: all 16
-    Put32(out, 0);              // important colours: all
+    Put32(out, kSide);         // width
+    Put32(out, 2 * kSide);     // height of colour plus mask
+    Put16(out, 1);             // planes
+    Put16(out, 4);             // bits per pixel
+    Put32(out, 0);             // no compression
+    Put32(out, kColourBytes);  // image size
+    Put32(out, 0);             // horizontal resolution
+    Put32(out, 0);             // vertical resolution
+    Put32(out, 0);             // colours used: all 16
+    Put32(out, 0);             // important colours: all
     for (uint32_t rgb : kPalette) {
         out.push_back(uint8_t(rgb));        // blue
         out.push_back(uint8_t(rgb >> 8));   // green
@@ -139,8 +115,7 @@ std::vector<uint8_t> BuildImage() {
         for (int x = 0; x < kSide; x += 8) {
             uint8_t bits = 0;
             for (int b = 0; b < 8; b++)
-                if (CellColour(kPicture[y][x + b]) < 0)
-                    bits |= uint8_t(0x80 >> b);
+                if (CellColour(kPicture[y][x + b]) < 0) bits |= uint8_t(0x80 >> b);
             out.push_back(bits);
         }
     }
@@ -150,9 +125,9 @@ std::vector<uint8_t> BuildImage() {
 // The .ico file: directory with one entry, then the image.
 std::vector<uint8_t> BuildIconFile() {
     std::vector<uint8_t> out;
-    Put16(out, 0);      // reserved
-    Put16(out, 1);      // type: icon
-    Put16(out, 1);      // one image
+    Put16(out, 0);  // reserved
+    Put16(out, 1);  // type: icon
+    Put16(out, 1);  // one image
     out.push_back(kSide);
     out.push_back(kSide);
     out.push_back(16);  // colours
@@ -204,7 +179,6 @@ int main(int argc, char** argv) {
         Usage(stderr);
         return 1;
     }
-    if (!PictureIsValid())
-        return 2;
+    if (!PictureIsValid()) return 2;
     return WriteWhole(argv[1], BuildIconFile()) ? 0 : 1;
 }

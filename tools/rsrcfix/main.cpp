@@ -82,16 +82,14 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     bool check = !args.empty() && args[0] == "--check";
-    if (check)
-        args.erase(args.begin());
+    if (check) args.erase(args.begin());
     if (args.empty() || args.size() > (check ? 1u : 2u) || args[0].empty() || args[0][0] == '-') {
         Usage(stderr);
         return kExitUsage;
     }
     const std::string& input = args[0];
     std::vector<uint8_t> image;
-    if (!ReadWhole(input, &image))
-        return kExitUsage;
+    if (!ReadWhole(input, &image)) return kExitUsage;
 
     if (check) {
         rsrcfix::Result r = rsrcfix::CheckResourceLayout(image);
@@ -105,8 +103,7 @@ int main(int argc, char** argv) {
         return kExitBadImage;
     }
     const std::string& output = args.size() == 2 ? args[1] : input;
-    if (!WriteWhole(output, image, input))
-        return kExitUsage;
+    if (!WriteWhole(output, image, input)) return kExitUsage;
     std::printf("rsrcfix: %s: %s\n", output.c_str(), r.detail.c_str());
     return kExitOk;
 }

@@ -27,8 +27,7 @@ bool InRange(uint64_t size, uint64_t off, uint64_t len) {
 // in 32 bits.
 bool AlignUp(uint64_t value, uint32_t alignment, uint32_t* out) {
     uint64_t aligned = (value + alignment - 1) & ~uint64_t(alignment - 1);
-    if (aligned > 0xFFFFFFFFu)
-        return false;
+    if (aligned > 0xFFFFFFFFu) return false;
     *out = uint32_t(aligned);
     return true;
 }
@@ -40,12 +39,12 @@ bool IsPowerOfTwo(uint32_t v) {
 // Where the fields that the fix reads and writes are, once the image has been
 // found sound.
 struct Layout {
-    size_t optional = 0;      // file offset of the optional header
-    size_t rsrcHeader = 0;    // file offset of the .rsrc section header
-    uint32_t va = 0;          // .rsrc VirtualAddress
-    uint32_t virtualSize = 0; // .rsrc VirtualSize
-    uint32_t rawPointer = 0;  // .rsrc PointerToRawData
-    uint32_t rawSize = 0;     // .rsrc SizeOfRawData
+    size_t optional = 0;       // file offset of the optional header
+    size_t rsrcHeader = 0;     // file offset of the .rsrc section header
+    uint32_t va = 0;           // .rsrc VirtualAddress
+    uint32_t virtualSize = 0;  // .rsrc VirtualSize
+    uint32_t rawPointer = 0;   // .rsrc PointerToRawData
+    uint32_t rawSize = 0;      // .rsrc SizeOfRawData
     uint32_t fileAlignment = 0;
     uint32_t sectionAlignment = 0;
     size_t dataEntry = 0;     // file offset of the first leaf's data entry
@@ -83,25 +82,20 @@ struct Section {
 
 // The name of a root entry is LASTRES (stored as a counted UTF-16 string).
 bool NamesMarker(const Section& s, uint32_t nameField) {
-    if (!(nameField & RES_SUBDIR_BIT))
-        return false;
+    if (!(nameField & RES_SUBDIR_BIT)) return false;
     uint32_t off = nameField & ~RES_SUBDIR_BIT;
     const uint32_t length = sizeof kMarkerType - 1;
-    if (!s.Has(off, 2 + 2 * length) || s.U16(off) != length)
-        return false;
+    if (!s.Has(off, 2 + 2 * length) || s.U16(off) != length) return false;
     for (uint32_t i = 0; i < length; i++)
-        if (s.U16(off + 2 + 2 * i) != uint16_t(kMarkerType[i]))
-            return false;
+        if (s.U16(off + 2 + 2 * i) != uint16_t(kMarkerType[i])) return false;
     return true;
 }
 
 // First entry of the directory at section offset `dir`: its offset field, or
 // false when the directory is empty or leaves the section.
 bool FirstEntry(const Section& s, uint32_t dir, uint32_t* name, uint32_t* target) {
-    if (!s.Has(dir, RES_DIR_HEADER_SIZE + RES_DIR_ENTRY_SIZE))
-        return false;
-    if (s.U16(dir + RES_DIR_NAMED_COUNT) + s.U16(dir + RES_DIR_ID_COUNT) == 0)
-        return false;
+    if (!s.Has(dir, RES_DIR_HEADER_SIZE + RES_DIR_ENTRY_SIZE)) return false;
+    if (s.U16(dir + RES_DIR_NAMED_COUNT) + s.U16(dir + RES_DIR_ID_COUNT) == 0) return false;
     *name = s.U32(dir + RES_DIR_HEADER_SIZE + RES_ENTRY_NAME);
     *target = s.U32(dir + RES_DIR_HEADER_SIZE + RES_ENTRY_OFFSET);
     return true;
@@ -112,14 +106,13 @@ Result ReadHeaders(const std::vector<uint8_t>& image, Layout* l, size_t* section
     if (image.size() < DOS_HEADER_SIZE || image[DOS_MAGIC] != 'M' || image[DOS_MAGIC + 1] != 'Z')
         return Problem(Status::kNotPe, "no DOS header (\"MZ\")");
     uint32_t pe = LoadU32(&image[DOS_E_LFANEW]);
-    if (!InRange(image.size(), pe, PE_SIGNATURE_SIZE + COFF_HEADER_SIZE) ||
-        std::memcmp(&image[pe], "PE\0\0", 4) != 0)
+    if (!InRange(image.size(), pe, PE_SIGNATURE_SIZE + COFF_HEADER_SIZE) || std::memcmp(&image[pe], "PE\0\0", 4) != 0)
         return Problem(Status::kNotPe, "no PE signature at " + Hex(pe));
     size_t coff = size_t(pe) + PE_SIGNATURE_SIZE;
     uint16_t optionalSize = LoadU16(&image[coff + COFF_SIZE_OF_OPTIONAL_HEADER]);
     if (optionalSize != OPTIONAL_HEADER_SIZE)
-        return Problem(Status::kOptionalHeaderSize, "SizeOfOptionalHeader is " + std::to_string(optionalSize) +
-                                                     ", the package locator assumes 224");
+        return Problem(Status::kOptionalHeaderSize,
+                       "SizeOfOptionalHeader is " + std::to_string(optionalSize) + ", the package locator assumes 224");
     l->optional = coff + COFF_HEADER_SIZE;
     if (!InRange(image.size(), l->optional, OPTIONAL_HEADER_SIZE))
         return Problem(Status::kNotPe, "the file ends inside the optional header");
@@ -147,11 +140,10 @@ Result FindResourceSection(const std::vector<uint8_t>& image, size_t sections, u
     for (int k = 0; k < count && found < 0; k++)
         if (std::memcmp(&image[sections + size_t(k) * SECTION_HEADER_SIZE + SECTION_NAME], kName, sizeof kName) == 0)
             found = k;
-    if (found < 0)
-        return Problem(Status::kNoResourceSection, "no section named .rsrc");
+    if (found < 0) return Problem(Status::kNoResourceSection, "no section named .rsrc");
     if (found != count - 1)
         return Problem(Status::kResourceNotLast, ".rsrc is section " + std::to_string(found + 1) + " of " +
-                                                  std::to_string(count) + ", not the last");
+                                                     std::to_string(count) + ", not the last");
     l->rsrcHeader = sections + size_t(found) * SECTION_HEADER_SIZE;
     const uint8_t* h = &image[l->rsrcHeader];
     l->va = LoadU32(h + SECTION_VIRTUAL_ADDRESS);
@@ -164,15 +156,15 @@ Result FindResourceSection(const std::vector<uint8_t>& image, size_t sections, u
         uint32_t otherRaw = LoadU32(other + SECTION_SIZE_OF_RAW_DATA);
         uint64_t otherRawEnd = uint64_t(LoadU32(other + SECTION_POINTER_TO_RAW_DATA)) + otherRaw;
         if (otherEnd > l->va || (otherRaw != 0 && otherRawEnd > l->rawPointer))
-            return Problem(Status::kResourceNotLast, "section " + std::to_string(k + 1) +
-                                                      " lies after .rsrc in memory or in the file");
+            return Problem(Status::kResourceNotLast,
+                           "section " + std::to_string(k + 1) + " lies after .rsrc in memory or in the file");
     }
     if (!InRange(image.size(), l->rawPointer, l->rawSize))
         return Problem(Status::kNotPe, ".rsrc raw data (" + Hex(l->rawPointer) + ", " + Hex(l->rawSize) +
-                                        " bytes) run past the end of the file");
+                                           " bytes) run past the end of the file");
     if (uint64_t(l->rawPointer) + l->rawSize != image.size())
         return Problem(Status::kTrailingData, "the file has " + Hex(image.size() - l->rawPointer - l->rawSize) +
-                                               " bytes after the raw data of .rsrc");
+                                                  " bytes after the raw data of .rsrc");
     const uint8_t* dirs = &image[l->optional + OPT_DATA_DIRECTORIES];
     if (LoadU32(dirs + 8 * DATA_DIRECTORY_RESOURCE) != l->va)
         return Problem(Status::kBadDirectory, "the resource data directory does not point at .rsrc");
@@ -187,13 +179,15 @@ Result FindMarkerData(const std::vector<uint8_t>& image, Layout* l) {
     if (!FirstEntry(s, 0, &name, &target))
         return Problem(Status::kBadDirectory, "empty or cut root resource directory");
     if (s.U16(RES_DIR_NAMED_COUNT) != 1 || !NamesMarker(s, name))
-        return Problem(Status::kNotMarkerFirst, "the first resource type is not LASTRES, or it is not the only named type");
+        return Problem(Status::kNotMarkerFirst,
+                       "the first resource type is not LASTRES, or it is not the only named type");
     for (int level = 1; level <= 2; level++) {
         if (!(target & RES_SUBDIR_BIT))
-            return Problem(Status::kBadDirectory, "a data entry where a directory was expected at level " +
-                                                   std::to_string(level));
+            return Problem(Status::kBadDirectory,
+                           "a data entry where a directory was expected at level " + std::to_string(level));
         if (!FirstEntry(s, target & ~RES_SUBDIR_BIT, &name, &target))
-            return Problem(Status::kBadDirectory, "empty or cut resource directory at level " + std::to_string(level + 1));
+            return Problem(Status::kBadDirectory,
+                           "empty or cut resource directory at level " + std::to_string(level + 1));
     }
     if ((target & RES_SUBDIR_BIT) || !s.Has(target, RES_DATA_ENTRY_SIZE))
         return Problem(Status::kBadDirectory, "the first language entry has no data entry inside .rsrc");
@@ -202,7 +196,7 @@ Result FindMarkerData(const std::vector<uint8_t>& image, Layout* l) {
     l->dataSize = s.U32(target + RES_DATA_SIZE);
     if (rva < l->va || !s.Has(rva - l->va, l->dataSize))
         return Problem(Status::kBadData, "the LASTRES data (RVA " + Hex(rva) + ", " + Hex(l->dataSize) +
-                                          " bytes) do not lie inside .rsrc");
+                                             " bytes) do not lie inside .rsrc");
     l->dataOffset = rva - l->va;
     return Ok();
 }
@@ -211,10 +205,8 @@ Result Analyse(const std::vector<uint8_t>& image, Layout* l) {
     size_t sections = 0;
     uint16_t count = 0;
     Result r = ReadHeaders(image, l, &sections, &count);
-    if (IsOk(r))
-        r = FindResourceSection(image, sections, count, l);
-    if (IsOk(r))
-        r = FindMarkerData(image, l);
+    if (IsOk(r)) r = FindResourceSection(image, sections, count, l);
+    if (IsOk(r)) r = FindMarkerData(image, l);
     return r;
 }
 
@@ -282,8 +274,7 @@ const char* StatusName(Status status) {
 
 uint32_t PeChecksum(const std::vector<uint8_t>& image, size_t checksumOffset) {
     auto byteAt = [&](size_t i) -> uint32_t {
-        if (i >= image.size() || (i >= checksumOffset && i - checksumOffset < 4))
-            return 0;
+        if (i >= image.size() || (i >= checksumOffset && i - checksumOffset < 4)) return 0;
         return image[i];
     };
     uint32_t sum = 0;
@@ -298,8 +289,7 @@ uint32_t PeChecksum(const std::vector<uint8_t>& image, size_t checksumOffset) {
 Result FixResourceLayout(std::vector<uint8_t>& image) {
     Layout l;
     Result r = Analyse(image, &l);
-    if (!IsOk(r))
-        return r;
+    if (!IsOk(r)) return r;
     std::vector<uint8_t> work = image;
     if (uint64_t(l.dataOffset) + l.dataSize == l.virtualSize) {
         r.dataSize = l.dataSize;
@@ -308,8 +298,7 @@ Result FixResourceLayout(std::vector<uint8_t>& image) {
         r.detail = "LASTRES data already end .rsrc at " + Hex(l.virtualSize);
     } else {
         r = MoveMarkerData(work, l);
-        if (r.status != Status::kMoved)
-            return r;
+        if (r.status != Status::kMoved) return r;
     }
     size_t checksumAt = l.optional + OPT_CHECKSUM;
     StoreU32(&work[checksumAt], PeChecksum(work, checksumAt));
@@ -328,8 +317,7 @@ Result CheckResourceLayout(const std::vector<uint8_t>& image) {
     Result r = FixResourceLayout(copy);
     if (Succeeded(r.status) && copy != image) {
         r.status = Status::kMoved;
-        if (r.oldOffset == r.newOffset)
-            r.detail = "the PE checksum is wrong";
+        if (r.oldOffset == r.newOffset) r.detail = "the PE checksum is wrong";
     }
     return r;
 }

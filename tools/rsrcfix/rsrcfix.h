@@ -31,26 +31,26 @@
 namespace rsrcfix {
 
 enum class Status {
-    kMoved,            // the LASTRES data were moved to the end of .rsrc
-    kAlreadyInPlace,   // nothing had to move (the checksum may have been fixed)
-    kNotPe,            // no DOS/PE signature, or headers outside the file
-    kNotPe32,          // optional header magic is not PE32, or fewer than 3 data directories
+    kMoved,               // the LASTRES data were moved to the end of .rsrc
+    kAlreadyInPlace,      // nothing had to move (the checksum may have been fixed)
+    kNotPe,               // no DOS/PE signature, or headers outside the file
+    kNotPe32,             // optional header magic is not PE32, or fewer than 3 data directories
     kOptionalHeaderSize,  // SizeOfOptionalHeader is not 224: the locator assumes 224
     kNoResourceSection,   // no section named ".rsrc"
-    kResourceNotLast,  // ".rsrc" is not the last section (table, memory or file)
-    kTrailingData,     // the file goes on past the raw data of ".rsrc"
-    kBadDirectory,     // resource directory walk leaves the section or finds no leaf
-    kNotMarkerFirst,   // the first resource type is not LASTRES, or LASTRES is not the only named type
-    kBadData,          // the first leaf's data do not lie inside the section
-    kTooLarge          // moving the data would overflow a 32-bit field
+    kResourceNotLast,     // ".rsrc" is not the last section (table, memory or file)
+    kTrailingData,        // the file goes on past the raw data of ".rsrc"
+    kBadDirectory,        // resource directory walk leaves the section or finds no leaf
+    kNotMarkerFirst,      // the first resource type is not LASTRES, or LASTRES is not the only named type
+    kBadData,             // the first leaf's data do not lie inside the section
+    kTooLarge             // moving the data would overflow a 32-bit field
 };
 
 struct Result {
     Status status;
-    std::string detail;      // one line for the user, naming offsets when it refuses
-    uint32_t dataSize = 0;   // size of the LASTRES data (declared in its data entry)
-    uint32_t oldOffset = 0;  // section offset of the data before
-    uint32_t newOffset = 0;  // ... and after
+    std::string detail;        // one line for the user, naming offsets when it refuses
+    uint32_t dataSize = 0;     // size of the LASTRES data (declared in its data entry)
+    uint32_t oldOffset = 0;    // section offset of the data before
+    uint32_t newOffset = 0;    // ... and after
     uint32_t virtualSize = 0;  // .rsrc VirtualSize after
 };
 

@@ -29,7 +29,7 @@ struct OptionSpec {
 };
 
 struct Args {
-    std::vector<std::string> positional;       // "-" is positional: standard input or output
+    std::vector<std::string> positional;        // "-" is positional: standard input or output
     std::map<std::string, std::string> values;  // by the option's name
     std::map<std::string, bool> flags;          // by the option's name
     bool help = false;                          // -h or --help

@@ -45,8 +45,10 @@ int ReadInput(const std::string& path, uint64_t limit, const char* limitText, st
 // The result line; on standard error when standard output carries the data.
 void Summary(const Output& out, const std::string& line) {
     if (Quiet()) return;
-    if (out.toStandardOutput()) std::fprintf(stderr, "%s\n", line.c_str());
-    else Say(line);
+    if (out.toStandardOutput())
+        std::fprintf(stderr, "%s\n", line.c_str());
+    else
+        Say(line);
 }
 
 std::string OutName(const std::string& path) {
@@ -66,8 +68,7 @@ std::string DamageText(const std::string& in, const std::string& out, uint32_t s
     case DECODE_UNSET_RING:
         return NameOf(in) + ": the stream copies from history it never wrote (zeros stood in); " + OutName(out) +
                " is written, damaged";
-    default:
-        return NameOf(in) + ": " + DecodeStatusName(LastDecodeStatus());
+    default: return NameOf(in) + ": " + DecodeStatusName(LastDecodeStatus());
     }
 }
 

@@ -118,8 +118,9 @@ int Extraction::Plan() {
         const InstallerEntry& e = installer_.entries[i];
         if (skipped.count(i)) continue;
         if (e.name.empty())
-            return Error(kExitUsage, Shown(installer_.path) + ": the file name is too long for the installer's "
-                                                               "names; nothing extracted (rename it)");
+            return Error(kExitUsage, Shown(installer_.path) +
+                                         ": the file name is too long for the installer's "
+                                         "names; nothing extracted (rename it)");
         if (e.index >= ENTRY_FIRST_EXTRA && ExtensionRefused(e.raw.extension, 0)) {  // only with --salvage
             Warning(Shown(installer_.path) + ": entry " + std::to_string(e.index) + ": its extension \"" +
                     ShownCp1252(e.raw.extension, true) + "\" makes no file name; it is left out");
@@ -130,9 +131,12 @@ int Extraction::Plan() {
         p.entry = &e;
         p.relative = HostRelative(e.name);
         if (p.relative.empty())
-            return Error(kExitUsage, Shown(installer_.path) + ": entry " + std::to_string(e.index) + " would install "
-                                     "to \"" + Shown(e.name, true) + "\", which leaves the Windows directory; "
-                                     "nothing extracted (rename the installer)");
+            return Error(kExitUsage, Shown(installer_.path) + ": entry " + std::to_string(e.index) +
+                                         " would install "
+                                         "to \"" +
+                                         Shown(e.name, true) +
+                                         "\", which leaves the Windows directory; "
+                                         "nothing extracted (rename the installer)");
         p.destination = sys::JoinPath(options_.dir, p.relative);
         plan_.push_back(p);
     }
@@ -214,8 +218,9 @@ int Extraction::CheckDestinations() {
         }
         sys::Node node = sys::NodeAt(p.destination);
         if (node == sys::Node::Folder)
-            return Error(kExitIo, Shown(p.destination) + ": a folder stands where this file must go; nothing "
-                                                          "extracted");
+            return Error(kExitIo, Shown(p.destination) +
+                                      ": a folder stands where this file must go; nothing "
+                                      "extracted");
         if (node != sys::Node::Missing && !options_.force)
             return Error(kExitUsage, Shown(p.destination) + ": exists; nothing extracted (use -f to replace it)");
     }

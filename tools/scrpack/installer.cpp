@@ -54,8 +54,9 @@ Problem Probe(const std::string& path, InstallerFile* out) {
     if (readFailed) return Found(kExitIo, Shown(path) + ": cannot read it: " + Reason(error));
     if (!windows) return Found(kExitBadData, Shown(path) + ": not a Windows executable");
     if (size > kLargestInstaller)
-        return Found(kExitBadData, Shown(path) + ": " + Grouped(size) + " bytes: too large for an installer, "
-                                                                           "which stays below 2 GiB");
+        return Found(kExitBadData, Shown(path) + ": " + Grouped(size) +
+                                       " bytes: too large for an installer, "
+                                       "which stays below 2 GiB");
     out->fileSize = (uint32_t)size;
     return Problem();
 }
@@ -68,18 +69,18 @@ std::string NoPackage(const InstallerFile& installer, const std::string& why) {
 // they lie inside it.
 Problem LocatorProblem(const InstallerFile& installer, PackageStatus status, const PackageResource& found) {
     switch (status) {
-    case PACKAGE_CANNOT_OPEN:
-        return Found(kExitIo, Shown(installer.path) + ": cannot open it: " + Reason(errno));
-    case PACKAGE_NO_RESOURCES:
-        return Found(kExitBadData, NoPackage(installer, "it has no resource section"));
+    case PACKAGE_CANNOT_OPEN: return Found(kExitIo, Shown(installer.path) + ": cannot open it: " + Reason(errno));
+    case PACKAGE_NO_RESOURCES: return Found(kExitBadData, NoPackage(installer, "it has no resource section"));
     case PACKAGE_BAD_RESOURCE_DATA:
         return Found(kExitBadData, NoPackage(installer, "its first resource's data lies outside the file"));
     default:
         if (errno != 0)  // a read failed: that says nothing about the file's contents
             return Found(kExitIo, Shown(installer.path) + ": cannot read it: " + Reason(errno));
         if (found.failedAt < installer.fileSize)
-            return Found(kExitBadData, NoPackage(installer, "its headers are cut short by the end of the file; the "
-                                                            "last one starts at offset " + Offset(found.failedAt)));
+            return Found(kExitBadData, NoPackage(installer,
+                                                 "its headers are cut short by the end of the file; the "
+                                                 "last one starts at offset " +
+                                                     Offset(found.failedAt)));
         return Found(kExitBadData, NoPackage(installer, "a header points past the end of the file"));
     }
 }
@@ -90,27 +91,28 @@ Problem CheckProblem(const InstallerFile& installer, PackageStatus status, const
     std::string entry = "entry " + std::to_string(check.badIndex);
     const CatalogueEntry& e = check.badEntry;
     switch (status) {
-    case PACKAGE_OK:
-        return Problem();
+    case PACKAGE_OK: return Problem();
     case PACKAGE_DAMAGED:
         if (check.badRecord == check.position)
-            return Found(kExitBadData, at + "the catalogue header (title and first file number, 34 bytes) is cut "
-                                            "short by the end of the file at " + Offset(check.fileSize));
-        return Found(kExitBadData, at + "the catalogue is cut short: " + entry + " (16 bytes) would start here, "
-                                        "but the file ends at " + Offset(check.fileSize));
+            return Found(kExitBadData, at +
+                                           "the catalogue header (title and first file number, 34 bytes) is cut "
+                                           "short by the end of the file at " +
+                                           Offset(check.fileSize));
+        return Found(kExitBadData, at + "the catalogue is cut short: " + entry +
+                                       " (16 bytes) would start here, "
+                                       "but the file ends at " +
+                                       Offset(check.fileSize));
     case PACKAGE_ENTRY_OUTSIDE:
         return Found(kExitBadData, at + entry + ": its " + Grouped(e.storedSize) + " stored bytes at offset " +
                                        Offset(e.fileOffset) + " run past the end of the file (" +
                                        Grouped(check.fileSize) + " bytes)");
-    case PACKAGE_NO_ENTRIES:
-        return Found(kExitBadData, at + "the catalogue lists no files");
+    case PACKAGE_NO_ENTRIES: return Found(kExitBadData, at + "the catalogue lists no files");
     case PACKAGE_BAD_EXTENSION:
         return Found(kExitBadData, Shown(installer.path) + ": at offset " +
                                        Offset(uint64_t(check.badRecord) + ENTRY_EXTENSION) + ": " + entry +
                                        ": its extension \"" + ShownCp1252(e.extension, true) +
                                        "\" holds a character Windows refuses in a file name");
-    default:
-        return Found(kExitBadData, Shown(installer.path) + ": " + PackageStatusName(status));
+    default: return Found(kExitBadData, Shown(installer.path) + ": " + PackageStatusName(status));
     }
 }
 
@@ -188,8 +190,8 @@ bool NameEntries(const std::string& fileName, InstallerFile* installer) {
                MakeSaverFileName(windowsFileName.c_str(), windowsSaver, sizeof windowsSaver) &&
                MakeBaseName(windowsFileName.c_str(), windowsBase, sizeof windowsBase);
     for (InstallerEntry& e : installer->entries) {
-        e.name = fit ? Relative(e.index, installer->firstNumber, authoring::Cp1252ToUtf8(e.raw.extension), saver, base)
-                     : "";
+        e.name =
+            fit ? Relative(e.index, installer->firstNumber, authoring::Cp1252ToUtf8(e.raw.extension), saver, base) : "";
         e.windowsName =
             fit ? Relative(e.index, installer->firstNumber, e.raw.extension, windowsSaver, windowsBase) : "";
     }
@@ -239,8 +241,8 @@ Problem FindClash(const InstallerFile& installer) {
     if (clashes.empty()) return Problem();
     const InstallerEntry& first = installer.entries[clashes[0].first];
     const InstallerEntry& later = installer.entries[clashes[0].second];
-    return Found(kExitBadData, Shown(installer.path) + ": entry " + std::to_string(first.index) + " (" +
-                                   first.role() + ") and entry " + std::to_string(later.index) + " (" + later.role() +
+    return Found(kExitBadData, Shown(installer.path) + ": entry " + std::to_string(first.index) + " (" + first.role() +
+                                   ") and entry " + std::to_string(later.index) + " (" + later.role() +
                                    ") would both install to " + Shown(first.name) +
                                    ": the later one would replace the earlier");
 }
@@ -258,18 +260,14 @@ std::string DescribeStream(const InstallerFile& installer, const InstallerEntry&
     std::string at = Shown(installer.path) + ": at offset " + Offset(entry.raw.fileOffset) + ": entry " +
                      std::to_string(entry.index) + ": its compressed stream ";
     switch (status) {
-    case DECODE_OK:
-        return "";
+    case DECODE_OK: return "";
     case DECODE_SHORT_INPUT:
         return at + "is cut short: it needs more than its " + Grouped(entry.raw.storedSize) + " stored bytes to give " +
                Grouped(entry.raw.originalSize);
     case DECODE_OVERRUN:
-        return at + "ends in a match that runs past its original size of " + Grouped(entry.raw.originalSize) +
-               " bytes";
-    case DECODE_UNSET_RING:
-        return at + "copies from history it never wrote";
-    default:
-        return at + "cannot be read: " + DecodeStatusName(status);
+        return at + "ends in a match that runs past its original size of " + Grouped(entry.raw.originalSize) + " bytes";
+    case DECODE_UNSET_RING: return at + "copies from history it never wrote";
+    default: return at + "cannot be read: " + DecodeStatusName(status);
     }
 }
 
@@ -280,7 +278,8 @@ Problem CheckStream(FILE* in, const InstallerFile& installer, const InstallerEnt
         return Found(kExitBadData, Shown(installer.path) + ": at offset " + Offset(e.fileOffset) + ": entry " +
                                        std::to_string(entry.index) + ": it declares " + Grouped(e.originalSize) +
                                        " bytes, more than its " + Grouped(e.storedSize) +
-                                       " stored bytes can give (at most " + Grouped(most) + "): it is cut short or "
+                                       " stored bytes can give (at most " + Grouped(most) +
+                                       "): it is cut short or "
                                        "its size is false");
     FILE* sink = sys::OpenNullSink();
     if (!sink) return Found(kExitIo, "cannot open a null device: " + Reason(errno));

@@ -31,8 +31,8 @@ struct InstallerEntry {
 
     bool compressed() const { return raw.originalSize != 0; }
     uint32_t installedSize() const { return compressed() ? raw.originalSize : raw.storedSize; }
-    const char* role() const;      // RoleOf(index)
-    const char* roleKey() const;   // RoleKeyOf(index)
+    const char* role() const;     // RoleOf(index)
+    const char* roleKey() const;  // RoleKeyOf(index)
 };
 
 // What entry `index` is: "screen saver", "data file", "extra file"; and the
@@ -45,10 +45,10 @@ struct InstallerFile {
     bool catalogueRead = false;  // the package was found and its header read: title and number are known
     std::string title;           // the title bytes (code page 1252) up to the first NUL
     uint16_t firstNumber = 0;
-    uint32_t position = 0;       // where the package starts
+    uint32_t position = 0;  // where the package starts
     uint32_t fileSize = 0;
     std::vector<InstallerEntry> entries;  // every entry the catalogue walk could read
-    uint64_t totalSize = 0;      // the installed sizes added up, not limited
+    uint64_t totalSize = 0;               // the installed sizes added up, not limited
 };
 
 // What is wrong, naming the file: kExitIo when it cannot be read, kExitBadData

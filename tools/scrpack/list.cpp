@@ -26,8 +26,7 @@ void PrintText(const InstallerFile& installer) {
     std::printf("First number:   %u\n", (unsigned)installer.firstNumber);
     std::printf("Package at:     %s\n", Offset(installer.position).c_str());
     std::printf("\n%5s  %-12s  %s %10s %10s %10s  %s\n", "index", "role",
-                Column("installed as (in the Windows directory)", 44).c_str(), "offset", "stored", "installed",
-                "kind");
+                Column("installed as (in the Windows directory)", 44).c_str(), "offset", "stored", "installed", "kind");
     for (const InstallerEntry& e : installer.entries) {
         std::string name = e.name.empty() ? "(name too long)" : Shown(e.name);
         std::printf("%5d  %-12s  %s %10u %10u %10u  %s\n", e.index, e.role(), Column(name, 44).c_str(),
@@ -54,11 +53,12 @@ void PrintJson(const InstallerFile& installer, const Problem& problem, bool last
         std::printf("   \"entries\": [");
         for (size_t i = 0; i < installer.entries.size(); i++) {
             const InstallerEntry& e = installer.entries[i];
-            std::printf("%s\n     {\"index\": %d, \"role\": \"%s\", \"path\": %s, \"offset\": %u, "
-                        "\"stored_size\": %u, \"original_size\": %u, \"compressed\": %s}",
-                        i ? "," : "", e.index, e.roleKey(), e.name.empty() ? "null" : JsonString(Slashed(e.name)).c_str(),
-                        (unsigned)e.raw.fileOffset, (unsigned)e.raw.storedSize, (unsigned)e.installedSize(),
-                        e.compressed() ? "true" : "false");
+            std::printf(
+                "%s\n     {\"index\": %d, \"role\": \"%s\", \"path\": %s, \"offset\": %u, "
+                "\"stored_size\": %u, \"original_size\": %u, \"compressed\": %s}",
+                i ? "," : "", e.index, e.roleKey(), e.name.empty() ? "null" : JsonString(Slashed(e.name)).c_str(),
+                (unsigned)e.raw.fileOffset, (unsigned)e.raw.storedSize, (unsigned)e.installedSize(),
+                e.compressed() ? "true" : "false");
         }
         std::printf("%s]", installer.entries.empty() ? "" : "\n   ");
     }

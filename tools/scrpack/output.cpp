@@ -130,11 +130,8 @@ bool Output::Open(const std::string& path, bool force, const std::vector<std::st
         }
     }
     switch (sys::NodeAt(path)) {
-    case sys::Node::Missing:
-        break;
-    case sys::Node::Folder:
-        *error = path + ": is a folder";
-        return false;
+    case sys::Node::Missing: break;
+    case sys::Node::Folder: *error = path + ": is a folder"; return false;
     case sys::Node::File:
     case sys::Node::Link:
         if (!force) {

@@ -32,7 +32,8 @@ std::string FindStub(const Args& args, std::string* looked) {
     if (!fromEnvironment.empty()) return fromEnvironment;
     std::vector<std::string> places;
     std::string program = sys::OwnProgram();
-    if (!program.empty()) places.push_back(sys::JoinPath(sys::FolderOf(sys::FolderOf(program)), "share/scrpack/stub.exe"));
+    if (!program.empty())
+        places.push_back(sys::JoinPath(sys::FolderOf(sys::FolderOf(program)), "share/scrpack/stub.exe"));
     places.push_back(SCRPACK_BUILD_STUB);
     *looked = "$SCRPACK_STUB (not set)";
     for (const std::string& place : places) {
@@ -60,7 +61,8 @@ bool ExtensionOf(const std::string& path, std::string* extension, std::string* e
 
 int ExitFor(authoring::PackFault fault) {
     return fault == authoring::PackFault::BadStub ? kExitBadData
-                                                   : fault == authoring::PackFault::Io ? kExitIo : kExitUsage;
+           : fault == authoring::PackFault::Io    ? kExitIo
+                                                  : kExitUsage;
 }
 
 // The installer's files under `fileName`, as they would install.
@@ -94,8 +96,8 @@ int CheckNames(const authoring::PackRequest& request, const std::string& output)
         std::string candidate = stem + "-" + std::to_string(n) + extension;
         InstallerFile other = Planned(request, candidate);
         if (NameEntries(candidate, &other) && !FindClash(other).found())
-            return Error(kExitUsage, clash.message + "; name the installer differently, for example " +
-                                         Shown(candidate));
+            return Error(kExitUsage,
+                         clash.message + "; name the installer differently, for example " + Shown(candidate));
     }
     return Error(kExitUsage, clash.message + "; name the installer differently");
 }
@@ -109,8 +111,9 @@ bool RoundTrips(const authoring::Package& pkg, const authoring::PackRequest& req
         DecodeStatus status =
             authoring::DecodeBuffer(pkg.bytes.data() + e.fileOffset, e.storedSize, e.originalSize, &expanded);
         if (status != DECODE_OK || expanded != request.files[i].bytes) {
-            *error = Shown(request.files[i].name) + ": its compressed stream does not expand back to the file "
-                                                     "(encoder fault)";
+            *error = Shown(request.files[i].name) +
+                     ": its compressed stream does not expand back to the file "
+                     "(encoder fault)";
             return false;
         }
     }
@@ -139,9 +142,9 @@ int ReadInputs(const Args& args, authoring::PackRequest* request) {
 int Pack(const std::vector<std::string>& argv) {
     Args args;
     std::string error;
-    const std::vector<OptionSpec> specs = {{"-o", "--output", true},        {"--stub", nullptr, true},
-                                           {"--title", nullptr, true},      {"--first-number", nullptr, true},
-                                           {"--store", nullptr, false},     {"--force", "-f", false}};
+    const std::vector<OptionSpec> specs = {{"-o", "--output", true},    {"--stub", nullptr, true},
+                                           {"--title", nullptr, true},  {"--first-number", nullptr, true},
+                                           {"--store", nullptr, false}, {"--force", "-f", false}};
     if (!ParseArgs(argv, specs, &args, &error)) return UsageError("pack", error);
     if (args.help) return ShowHelp("pack");
     for (const char* required : {"-o", "--title"})
@@ -185,8 +188,7 @@ int Pack(const std::vector<std::string>& argv) {
     FILE* report = out.toStandardOutput() ? stderr : stdout;
     for (size_t i = 0; i < pkg.entries.size(); i++) {
         const authoring::PackedEntry& e = pkg.entries[i];
-        std::fprintf(report, "  [%zu] %-12s  %s: %s bytes -> %s bytes at offset %u (%s)\n", i,
-                     RoleOf((int)i),
+        std::fprintf(report, "  [%zu] %-12s  %s: %s bytes -> %s bytes at offset %u (%s)\n", i, RoleOf((int)i),
                      Shown(request.files[i].name).c_str(), Grouped(request.files[i].bytes.size()).c_str(),
                      Grouped(e.storedSize).c_str(), (unsigned)e.fileOffset, e.originalSize ? "compressed" : "stored");
     }

@@ -16,8 +16,8 @@ struct Action {
 };
 
 const Action kActions[] = {
-    {"pack", Pack},         {"list", List},         {"verify", Verify},
-    {"extract", Extract},   {"compress", Compress}, {"expand", Expand},
+    {"pack", Pack},       {"list", List},         {"verify", Verify},
+    {"extract", Extract}, {"compress", Compress}, {"expand", Expand},
 };
 
 const Action* FindAction(const std::string& name) {

@@ -39,8 +39,7 @@ bool FileSize(const std::string& path, uint64_t* size) {
 
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat sa, sb;
-    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 std::string RealPath(const std::string& path) {

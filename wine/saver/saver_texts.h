@@ -13,12 +13,10 @@
 // Settings box (/c, or no argument) when the data file was found:
 // %s = the data file's full path, %s = its text (at most SAVER_TEXT_MAX bytes,
 // up to its first NUL).
-#define SAVER_SETTINGS_FOUND \
-  "Deze screen saver heeft geen instellingen.\r\n\r\nGegevens uit %s:\r\n\r\n%s"
+#define SAVER_SETTINGS_FOUND "Deze screen saver heeft geen instellingen.\r\n\r\nGegevens uit %s:\r\n\r\n%s"
 
 // Settings box when no data file was found: %s = the folder searched.
-#define SAVER_SETTINGS_MISSING \
-  "Deze screen saver heeft geen instellingen.\r\n\r\nGeen gegevensbestand gevonden in %s."
+#define SAVER_SETTINGS_MISSING "Deze screen saver heeft geen instellingen.\r\n\r\nGeen gegevensbestand gevonden in %s."
 
 // Full-screen text when no data file was found.
 #define SAVER_NO_DATA "(geen gegevensbestand)"
