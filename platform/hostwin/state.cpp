@@ -121,25 +121,24 @@ std::string HandleName(const void* handle) {
     return text;
 }
 
-bool OpenFails() {
-    int n = ++State().counters.openAttempts;
-    if (State().faults.failOpen != n) return false;
-    errno = EACCES;
+// Counts one call of a kind; true (with errno set) when it is the one the
+// switch names.
+static bool Trips(int* count, int failAt, int error) {
+    if (failAt != ++*count) return false;
+    errno = error;
     return true;
+}
+
+bool OpenFails() {
+    return Trips(&State().counters.openAttempts, State().faults.failOpen, EACCES);
 }
 
 bool CreateFails() {
-    int n = ++State().counters.creates;
-    if (State().faults.failCreate != n) return false;
-    errno = EACCES;
-    return true;
+    return Trips(&State().counters.creates, State().faults.failCreate, EACCES);
 }
 
 bool ReadFails() {
-    int n = ++State().counters.reads;
-    if (State().faults.failRead != n) return false;
-    errno = EIO;
-    return true;
+    return Trips(&State().counters.reads, State().faults.failRead, EIO);
 }
 
 WriteFault NextWriteFault() {

@@ -11,9 +11,9 @@ namespace {
 
 bool g_quiet = false;
 
-const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const OptionSpec& spec : specs)
-        if (name == spec.name || (spec.alias && name == spec.alias)) return &spec;
+const Option* FindOption(const std::vector<Option>& options, const std::string& name) {
+    for (const Option& option : options)
+        if (name == option.name || (option.alias && name == option.alias)) return &option;
     return nullptr;
 }
 
@@ -35,20 +35,20 @@ std::string Args::value(const char* name) const {
     return it == values.end() ? "" : it->second;
 }
 
-bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs, Args* out,
+bool ParseArgs(const std::vector<std::string>& args, const std::vector<Option>& options, Args* out,
                std::string* error) {
     *out = Args();
-    std::vector<OptionSpec> all = specs;
+    std::vector<Option> all = options;
     all.push_back({"-q", "--quiet", false});
-    bool options = true;
+    bool takingOptions = true;  // until "--"
     for (size_t i = 0; i < args.size(); i++) {
         const std::string& arg = args[i];
-        if (!options || arg.size() < 2 || arg[0] != '-') {
+        if (!takingOptions || arg.size() < 2 || arg[0] != '-') {
             out->positional.push_back(arg);
             continue;
         }
         if (arg == "--") {
-            options = false;
+            takingOptions = false;
             continue;
         }
         if (arg == "-h" || arg == "--help") {
@@ -57,29 +57,29 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpe
         }
         size_t eq = arg.compare(0, 2, "--") == 0 ? arg.find('=') : std::string::npos;
         std::string name = arg.substr(0, eq);
-        const OptionSpec* spec = FindSpec(all, name);
+        const Option* option = FindOption(all, name);
         std::string value;
         bool hasValue = eq != std::string::npos;
         if (hasValue) value = arg.substr(eq + 1);
-        if (!spec && arg[1] != '-' && arg.size() > 2) {  // "-dDIR"
-            spec = FindSpec(all, arg.substr(0, 2));
-            if (spec && spec->takesValue) {
+        if (!option && arg[1] != '-' && arg.size() > 2) {  // "-dDIR"
+            option = FindOption(all, arg.substr(0, 2));
+            if (option && option->takesValue) {
                 value = arg.substr(2);
                 hasValue = true;
             } else {
-                spec = nullptr;
+                option = nullptr;
             }
         }
-        if (!spec) {
+        if (!option) {
             *error = "unknown option \"" + Shown(arg, false) + "\"";
             return false;
         }
-        if (!spec->takesValue) {
+        if (!option->takesValue) {
             if (hasValue) {
-                *error = "option " + std::string(spec->name) + " takes no value";
+                *error = "option " + std::string(option->name) + " takes no value";
                 return false;
             }
-            out->flags[spec->name] = true;
+            out->flags[option->name] = true;
             continue;
         }
         if (!hasValue) {
@@ -89,7 +89,7 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpe
             }
             value = args[++i];
         }
-        out->values[spec->name] = value;
+        out->values[option->name] = value;
     }
     return true;
 }

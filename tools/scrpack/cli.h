@@ -22,7 +22,7 @@ enum Exit { kExitOk = 0, kExitUsage = 1, kExitIo = 1, kExitBadData = 2 };
 int WorstExit(int a, int b);
 
 // --- Options ---------------------------------------------------------------
-struct OptionSpec {
+struct Option {
     const char* name;   // "-o", "--force"
     const char* alias;  // another spelling ("-f" for "--force"), or nullptr
     bool takesValue;
@@ -41,8 +41,7 @@ struct Args {
 // Splits an action's arguments. "--name=value", "--name value" and "-dVALUE"
 // all work; "--" ends the options. Every action takes -q (quiet). False with
 // *error on an unknown option or a missing value.
-bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs, Args* out,
-               std::string* error);
+bool ParseArgs(const std::vector<std::string>& args, const std::vector<Option>& options, Args* out, std::string* error);
 
 // Decimal text -> number no larger than `max`.
 bool ParseNumber(const std::string& text, uint64_t max, uint64_t* value);

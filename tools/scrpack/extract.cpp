@@ -47,16 +47,11 @@ struct Planned {
 // The stub's '\'-separated name as a relative host path; "" when a component
 // is empty, "." or ".." or holds a '/'.
 std::string HostRelative(const std::string& name) {
-    std::string out, component;
-    for (size_t i = 0; i <= name.size(); i++) {
-        if (i < name.size() && name[i] != '\\') {
-            component += name[i];
-            continue;
-        }
+    std::string out;
+    for (const std::string& component : Components(name)) {
         if (component.empty() || component == "." || component == ".." || component.find('/') != std::string::npos)
             return "";
         out += (out.empty() ? "" : "/") + component;
-        component.clear();
     }
     return out;
 }
@@ -346,9 +341,9 @@ int Extraction::Run() {
 int Extract(const std::vector<std::string>& argv) {
     Args args;
     std::string error;
-    const std::vector<OptionSpec> specs = {
+    const std::vector<Option> accepted = {
         {"-d", "--directory", true}, {"--force", "-f", false}, {"--salvage", nullptr, false}};
-    if (!ParseArgs(argv, specs, &args, &error)) return UsageError("extract", error);
+    if (!ParseArgs(argv, accepted, &args, &error)) return UsageError("extract", error);
     if (args.help) return ShowHelp("extract");
     if (args.positional.empty()) return UsageError("extract", "expected at least one INSTALLER");
     SetQuiet(args.has("-q"));

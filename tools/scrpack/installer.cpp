@@ -140,15 +140,10 @@ void ReadCatalogue(HFILE package, InstallerFile* out) {
 // The name Windows would give a path: each component's trailing dots and
 // blanks dropped, letters in upper case.
 std::string WindowsKey(const std::string& name) {
-    std::string key, component;
-    for (size_t i = 0; i <= name.size(); i++) {
-        if (i < name.size() && name[i] != '\\') {
-            component += name[i];
-            continue;
-        }
+    std::string key;
+    for (std::string component : Components(name)) {
         while (!component.empty() && (component.back() == '.' || component.back() == ' ')) component.pop_back();
         key += (key.empty() ? "" : "\\") + component;
-        component.clear();
     }
     return authoring::UpperCaseCp1252(key);
 }
@@ -162,6 +157,17 @@ std::string Relative(int index, uint16_t firstNumber, const std::string& extensi
 }
 
 }  // namespace
+
+std::vector<std::string> Components(const std::string& windowsName) {
+    std::vector<std::string> components(1);
+    for (char c : windowsName) {
+        if (c == '\\')
+            components.emplace_back();
+        else
+            components.back() += c;
+    }
+    return components;
+}
 
 const char* RoleOf(int index) {
     return index == ENTRY_SAVER ? "screen saver" : index == ENTRY_DATA ? "data file" : "extra file";

@@ -63,6 +63,9 @@ struct Problem {
 // holds whatever could be read, even when a problem is returned.
 Problem ReadInstaller(const std::string& path, InstallerFile* out);
 
+// The components of a '\'-separated name, as the installer would create them.
+std::vector<std::string> Components(const std::string& windowsName);
+
 // Entries that would install to the same path, names compared as Windows
 // compares them (case ignored, trailing dots and blanks dropped): pairs of
 // indexes into installer.entries, the earlier entry first.

@@ -142,10 +142,10 @@ int ReadInputs(const Args& args, authoring::PackRequest* request) {
 int Pack(const std::vector<std::string>& argv) {
     Args args;
     std::string error;
-    const std::vector<OptionSpec> specs = {{"-o", "--output", true},    {"--stub", nullptr, true},
-                                           {"--title", nullptr, true},  {"--first-number", nullptr, true},
-                                           {"--store", nullptr, false}, {"--force", "-f", false}};
-    if (!ParseArgs(argv, specs, &args, &error)) return UsageError("pack", error);
+    const std::vector<Option> accepted = {{"-o", "--output", true},    {"--stub", nullptr, true},
+                                          {"--title", nullptr, true},  {"--first-number", nullptr, true},
+                                          {"--store", nullptr, false}, {"--force", "-f", false}};
+    if (!ParseArgs(argv, accepted, &args, &error)) return UsageError("pack", error);
     if (args.help) return ShowHelp("pack");
     for (const char* required : {"-o", "--title"})
         if (!args.has(required)) return UsageError("pack", std::string(required) + " is required");
