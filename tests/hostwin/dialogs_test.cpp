@@ -26,7 +26,7 @@ void Centre(HWND dialog) {
 
 // The install dialog's shape: label, centre, post the start command, and on
 // it do the work and end with the command's wParam.
-int g_worked;
+int gWorked;
 INT_PTR CALLBACK SelfStartingProc(HWND d, UINT m, WPARAM wp, LPARAM lp) {
     (void)lp;
     if (m == WM_INITDIALOG) {
@@ -37,7 +37,7 @@ INT_PTR CALLBACK SelfStartingProc(HWND d, UINT m, WPARAM wp, LPARAM lp) {
         return 1;
     }
     if (m == WM_COMMAND && (wp == 1 || wp == 2)) {
-        g_worked++;
+        gWorked++;
         EndDialog(d, (INT_PTR)wp);
         return 1;
     }
@@ -75,7 +75,7 @@ class Dialogs : public ::testing::Test {
 protected:
     void SetUp() override {
         Reset();
-        g_worked = 0;
+        gWorked = 0;
     }
     void TearDown() override { Reset(); }
 };
@@ -124,7 +124,7 @@ TEST_F(Dialogs, AnswerNoButtonCanGiveIsMisuse) {
 TEST_F(Dialogs, SelfStartingDialogRunsItsPostedCommandAndEnds) {
     SetScreenSize(1024, 768);
     EXPECT_EQ(RunDialog(103, SelfStartingProc), 1);
-    EXPECT_EQ(g_worked, 1);
+    EXPECT_EQ(gWorked, 1);
     // Template 103 is 187 x 75 units: 281 x 122 pixels inside a 3-pixel frame.
     EXPECT_EQ(Record().events,
               (Lines{"DialogBoxParamA 103", "WM_INITDIALOG 103", "SetWindowTextA 103 Sunset Screen Saver Installatie",

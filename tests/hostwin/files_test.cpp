@@ -88,13 +88,13 @@ struct Writer {
     unsigned (*write)(const char* bytes, unsigned count);
     void (*close)();
 };
-static HFILE g_handle = HFILE_ERROR;
-static FILE* g_stream = nullptr;
+static HFILE gHandle = HFILE_ERROR;
+static FILE* gStream = nullptr;
 static const Writer kWriters[] = {
-    {"_lcreat/_lwrite", [](const char* p) { return (g_handle = _lcreat(p, 0)) != HFILE_ERROR; },
-     [](const char* b, unsigned n) { return (unsigned)_lwrite(g_handle, b, n); }, [] { _lclose(g_handle); }},
-    {"StreamOpen/StreamWrite", [](const char* p) { return (g_stream = StreamOpen(p, "wb")) != nullptr; },
-     [](const char* b, unsigned n) { return (unsigned)StreamWrite(b, 1, n, g_stream); }, [] { StreamClose(g_stream); }},
+    {"_lcreat/_lwrite", [](const char* p) { return (gHandle = _lcreat(p, 0)) != HFILE_ERROR; },
+     [](const char* b, unsigned n) { return (unsigned)_lwrite(gHandle, b, n); }, [] { _lclose(gHandle); }},
+    {"StreamOpen/StreamWrite", [](const char* p) { return (gStream = StreamOpen(p, "wb")) != nullptr; },
+     [](const char* b, unsigned n) { return (unsigned)StreamWrite(b, 1, n, gStream); }, [] { StreamClose(gStream); }},
 };
 
 TEST_F(Faults_, NthCreateFailsWhicheverCallCreates) {

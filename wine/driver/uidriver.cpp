@@ -63,7 +63,7 @@ struct Driver {
     char shotDir[MAX_PATH];  // screenshot hand-shake folder, or empty
 };
 
-Driver* g_driver;  // allocated in main: too big for static storage
+Driver* gDriver;  // allocated in main: too big for static storage
 
 // ---- script ----
 
@@ -350,9 +350,9 @@ int WriteShotRequest(HWND window, const char* path) {
 // Hands one request over and waits for the answer, whose text goes to `why`.
 ShotAnswer AskForShot(HWND window, const char* name, char* why) {
     char req[MAX_PATH], tmp[MAX_PATH], ack[MAX_PATH];
-    _snprintf(req, sizeof req, "%s\\%s.req", g_driver->shotDir, name);
-    _snprintf(tmp, sizeof tmp, "%s\\%s.tmp", g_driver->shotDir, name);
-    _snprintf(ack, sizeof ack, "%s\\%s.ack", g_driver->shotDir, name);
+    _snprintf(req, sizeof req, "%s\\%s.req", gDriver->shotDir, name);
+    _snprintf(tmp, sizeof tmp, "%s\\%s.tmp", gDriver->shotDir, name);
+    _snprintf(ack, sizeof ack, "%s\\%s.ack", gDriver->shotDir, name);
     req[sizeof req - 1] = tmp[sizeof tmp - 1] = ack[sizeof ack - 1] = '\0';
     // Written aside and renamed, so that the request is never read half written.
     if (!WriteShotRequest(window, tmp) || !MoveFileExA(tmp, req, MOVEFILE_REPLACE_EXISTING)) {
@@ -397,7 +397,7 @@ void Thaw(HANDLE thread) {
 // Takes the picture `name` of `window` once it is drawn. SHOT_GONE: the
 // window closed before it was drawn.
 ShotOutcome ShotWhenDrawn(HWND window, const char* name) {
-    if (!g_driver->shotDir[0] || !name || !name[0]) return SHOT_OK;
+    if (!gDriver->shotDir[0] || !name || !name[0]) return SHOT_OK;
     static char why[SHOT_WHY_SIZE];
     why[0] = '\0';
     for (int attempt = 1; attempt <= SHOT_TRIES; ++attempt) {
@@ -481,7 +481,7 @@ HWND WaitFor(const char* caption, const char* className, int controlId) {
     for (DWORD start = GetTickCount();; Sleep(POLL_MS)) {
         HWND found = FindTopLevel(caption, className, controlId);
         if (found) return found;
-        if (GetTickCount() - start > g_driver->timeoutMs) return NULL;
+        if (GetTickCount() - start > gDriver->timeoutMs) return NULL;
     }
 }
 
@@ -500,8 +500,8 @@ int ControlTextMatches(HWND dialog, int id, const char* expected, char* got, int
 // Ends a step that found its window: checks done, now click (or let the
 // person click) and wait until the window is gone.
 int Finish(const Step* step, HWND window, int clickId) {
-    if (!g_driver->watch && clickId > 0) Click(window, clickId);
-    DWORD limit = g_driver->watch ? 600000 : g_driver->timeoutMs;
+    if (!gDriver->watch && clickId > 0) Click(window, clickId);
+    DWORD limit = gDriver->watch ? 600000 : gDriver->timeoutMs;
     if (!WaitGone(window, limit)) {
         printf("FAIL line %d (%s): window still there after the click\n", step->line, step->field[0]);
         return EXIT_TIMEOUT;
@@ -512,7 +512,7 @@ int Finish(const Step* step, HWND window, int clickId) {
 int Timeout(const Step* step, const char* what) {
     printf("FAIL line %d (%s): no %s \"", step->line, step->field[0], what);
     PrintEscaped(step->field[1]);
-    printf("\" within %lu ms\n", (unsigned long)g_driver->timeoutMs);
+    printf("\" within %lu ms\n", (unsigned long)gDriver->timeoutMs);
     ListWindows();
     return EXIT_TIMEOUT;
 }
@@ -536,7 +536,7 @@ int StepBox(const Step* step) {
     if (step->fieldCount > 5 && ShotWhenDrawn(box, step->field[5]) != SHOT_OK) return EXIT_TIMEOUT;
     printf("ok box \"");
     PrintEscaped(step->field[1]);
-    printf("\" -> %s\n", g_driver->watch ? "answered by hand" : step->field[4]);
+    printf("\" -> %s\n", gDriver->watch ? "answered by hand" : step->field[4]);
     return Finish(step, box, ButtonId(step->field[4]));
 }
 
@@ -553,7 +553,7 @@ int StepDialog(const Step* step) {
     if (step->fieldCount > 5 && ShotWhenDrawn(dialog, step->field[5]) != SHOT_OK) return EXIT_TIMEOUT;
     printf("ok dialog \"");
     PrintEscaped(step->field[1]);
-    printf("\" -> %s\n", g_driver->watch ? "answered by hand" : step->field[4]);
+    printf("\" -> %s\n", gDriver->watch ? "answered by hand" : step->field[4]);
     return Finish(step, dialog, ButtonId(step->field[4]));
 }
 
@@ -562,8 +562,8 @@ void NextWindow(int index, const char** caption, const char** className, int* co
     *caption = NULL;
     *className = NULL;
     *controlId = ANY_WINDOW;
-    if (index + 1 >= g_driver->stepCount) return;
-    const Step* next = &g_driver->steps[index + 1];
+    if (index + 1 >= gDriver->stepCount) return;
+    const Step* next = &gDriver->steps[index + 1];
     if (strcmp(next->field[0], "box") == 0) {
         *caption = next->field[1], *className = "#32770", *controlId = MESSAGE_BOX;
     } else if (strcmp(next->field[0], "dialog") == 0 || strcmp(next->field[0], "transient") == 0) {
@@ -596,11 +596,11 @@ int StepTransient(const Step* step, int index) {
             printf("ok transient \"");
             PrintEscaped(step->field[1]);
             printf("\" seen\n");
-            if (!WaitGone(dialog, g_driver->timeoutMs)) return Timeout(step, "end of dialog");
+            if (!WaitGone(dialog, gDriver->timeoutMs)) return Timeout(step, "end of dialog");
             return EXIT_OK;
         }
         if (nextClass && FindTopLevel(nextCaption, nextClass, nextId)) break;
-        if (GetTickCount() - start > g_driver->timeoutMs) return Timeout(step, "dialog");
+        if (GetTickCount() - start > gDriver->timeoutMs) return Timeout(step, "dialog");
     }
     printf("ok transient \"");
     PrintEscaped(step->field[1]);
@@ -621,12 +621,12 @@ int StepKey(const Step* step) {
     if (step->fieldCount < 2) return EXIT_USAGE;
     HWND window = WaitFor(NULL, step->field[1], ANY_WINDOW);
     if (!window) return Timeout(step, "window of class");
-    if (!g_driver->watch) PostMessageA(window, WM_KEYDOWN, VK_SPACE, 0x00390001);
-    if (!WaitGone(window, g_driver->watch ? 600000 : g_driver->timeoutMs)) {
+    if (!gDriver->watch) PostMessageA(window, WM_KEYDOWN, VK_SPACE, 0x00390001);
+    if (!WaitGone(window, gDriver->watch ? 600000 : gDriver->timeoutMs)) {
         printf("FAIL line %d (key): window %s did not close on a key press\n", step->line, step->field[1]);
         return EXIT_TIMEOUT;
     }
-    printf("ok key %s%s\n", step->field[1], g_driver->watch ? " (pressed by hand)" : "");
+    printf("ok key %s%s\n", step->field[1], gDriver->watch ? " (pressed by hand)" : "");
     return EXIT_OK;
 }
 
@@ -657,7 +657,7 @@ int StepNoProc(const Step* step) {
 int StepWaitProc(const Step* step) {
     if (step->fieldCount < 2) return EXIT_USAGE;
     for (DWORD start = GetTickCount(); CountProcesses(step->field[1]) != 0; Sleep(POLL_MS)) {
-        if (GetTickCount() - start > g_driver->timeoutMs) return Timeout(step, "end of process");
+        if (GetTickCount() - start > gDriver->timeoutMs) return Timeout(step, "end of process");
     }
     printf("ok waitproc %s\n", step->field[1]);
     return EXIT_OK;
@@ -699,7 +699,7 @@ int StepScreenSaver(const Step* step) {
 }
 
 int RunStep(int index) {
-    const Step* step = &g_driver->steps[index];
+    const Step* step = &gDriver->steps[index];
     const char* cmd = step->field[0];
     int rc;
     if (strcmp(cmd, "box") == 0)
@@ -744,9 +744,9 @@ int Usage() {
 
 int main(int argc, char** argv) {
     setvbuf(stdout, NULL, _IONBF, 0);
-    g_driver = (Driver*)calloc(1, sizeof(Driver));
-    if (!g_driver) return EXIT_USAGE;
-    Driver* d = g_driver;
+    gDriver = (Driver*)calloc(1, sizeof(Driver));
+    if (!gDriver) return EXIT_USAGE;
+    Driver* d = gDriver;
     d->timeoutMs = 20000;
     const char* script = NULL;
     for (int i = 1; i < argc; ++i) {

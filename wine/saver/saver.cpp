@@ -44,7 +44,7 @@ struct SaverState {
     POINT firstMouse;               // that first position
 };
 
-SaverState g_saver;
+SaverState gSaver;
 
 // Copies at most size-1 bytes and always terminates.
 void CopyText(char* out, size_t size, const char* text) {
@@ -218,7 +218,7 @@ void PaintWindow(HWND window) {
     HDC memory = CreateCompatibleDC(dc);
     HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    DrawScene(memory, client.right, client.bottom, g_saver.frame, g_saver.dataPath[0] ? g_saver.text : SAVER_NO_DATA);
+    DrawScene(memory, client.right, client.bottom, gSaver.frame, gSaver.dataPath[0] ? gSaver.text : SAVER_NO_DATA);
     BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
     SelectObject(memory, old);
     DeleteObject(bitmap);
@@ -230,12 +230,12 @@ void PaintWindow(HWND window) {
 // one move when the window appears.
 void OnMouseMove(HWND window, LPARAM lParam) {
     POINT at = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
-    if (!g_saver.haveMouse) {
-        g_saver.firstMouse = at;
-        g_saver.haveMouse = 1;
+    if (!gSaver.haveMouse) {
+        gSaver.firstMouse = at;
+        gSaver.haveMouse = 1;
         return;
     }
-    if (abs(at.x - g_saver.firstMouse.x) > MOVE_SLACK || abs(at.y - g_saver.firstMouse.y) > MOVE_SLACK) {
+    if (abs(at.x - gSaver.firstMouse.x) > MOVE_SLACK || abs(at.y - gSaver.firstMouse.y) > MOVE_SLACK) {
         DestroyWindow(window);
     }
 }
@@ -244,7 +244,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     switch (message) {
     case WM_CREATE: SetTimer(window, TIMER_ID, FRAME_MS, NULL); return 0;
     case WM_TIMER:
-        g_saver.frame = (g_saver.frame + 1) % FRAMES_PER_CYCLE;
+        gSaver.frame = (gSaver.frame + 1) % FRAMES_PER_CYCLE;
         InvalidateRect(window, NULL, FALSE);
         return 0;
     case WM_ERASEBKGND: return 1;
@@ -290,7 +290,7 @@ int RunFullScreen(HINSTANCE instance) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    SaverState* s = &g_saver;
+    SaverState* s = &gSaver;
     UINT n = GetWindowsDirectoryA(s->windir, sizeof s->windir);
     if (n == 0 || n >= sizeof s->windir) s->windir[0] = '\0';
     size_t len = strlen(s->windir);
