@@ -2,6 +2,7 @@
 #include "tools/scrpack/cli.h"
 
 #include "tools/authoring/codepage.h"
+#include "tools/scrpack/system.h"
 
 #include <cstdio>
 
@@ -134,7 +135,9 @@ int UsageError(const std::string& action, const std::string& message) {
     return Error(kExitUsage, action + ": " + message + " (see scrpack help " + action + ")");
 }
 
-std::string Shown(const std::string& utf8, bool quoted) {
+namespace {
+
+std::string Escaped(const std::string& utf8, bool quoted) {
     std::string out;
     for (size_t at = 0; at < utf8.size();) {
         size_t start = at;
@@ -155,8 +158,14 @@ std::string Shown(const std::string& utf8, bool quoted) {
     return out;
 }
 
+}  // namespace
+
+std::string Shown(const std::string& host, bool quoted) {
+    return Escaped(sys::Utf8FromHost(host), quoted);
+}
+
 std::string ShownCp1252(const std::string& text, bool quoted) {
-    return Shown(authoring::Cp1252ToUtf8(text), quoted);
+    return Escaped(authoring::Cp1252ToUtf8(text), quoted);
 }
 
 std::string JsonString(const std::string& utf8) {

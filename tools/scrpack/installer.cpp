@@ -183,15 +183,14 @@ bool NameEntries(const std::string& fileName, InstallerFile* installer) {
     // The names the stub derives from its own file name; what Windows would
     // call that name, in code page 1252, where the name has one.
     std::string windowsFileName;
-    if (!authoring::Utf8ToCp1252(fileName, &windowsFileName, nullptr)) windowsFileName = fileName;
+    if (!sys::AnsiFromHost(fileName, &windowsFileName)) windowsFileName = fileName;
     char saver[PATH_SIZE], base[PATH_SIZE], windowsSaver[PATH_SIZE], windowsBase[PATH_SIZE];
     bool fit = MakeSaverFileName(fileName.c_str(), saver, sizeof saver) &&
                MakeBaseName(fileName.c_str(), base, sizeof base) &&
                MakeSaverFileName(windowsFileName.c_str(), windowsSaver, sizeof windowsSaver) &&
                MakeBaseName(windowsFileName.c_str(), windowsBase, sizeof windowsBase);
     for (InstallerEntry& e : installer->entries) {
-        e.name =
-            fit ? Relative(e.index, installer->firstNumber, authoring::Cp1252ToUtf8(e.raw.extension), saver, base) : "";
+        e.name = fit ? Relative(e.index, installer->firstNumber, sys::HostFromAnsi(e.raw.extension), saver, base) : "";
         e.windowsName =
             fit ? Relative(e.index, installer->firstNumber, e.raw.extension, windowsSaver, windowsBase) : "";
     }
