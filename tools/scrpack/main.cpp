@@ -3,6 +3,6 @@
 #include "tools/scrpack/system.h"
 
 int main(int argc, char** argv) {
-    scrpack::sys::PrepareTerminal();
+    scrpack::sys::PrepareProcess();
     return scrpack::Main(argc, argv);
 }

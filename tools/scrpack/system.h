@@ -60,9 +60,10 @@ FILE* OpenNullSink();
 // Standard input or output carrying binary bytes unchanged.
 void UseBinary(FILE* stream);
 bool IsTerminal(FILE* stream);
-// Makes the terminal show the UTF-8 that scrpack writes, for as long as it
-// runs (the program calls this once, first).
-void PrepareTerminal();
+// What the program sets up once, first: the terminal shows the UTF-8 that
+// scrpack writes for as long as it runs, and an interrupt ends the process
+// with the same code whenever it comes (see OnInterrupt).
+void PrepareProcess();
 
 // The environment variable's value, or "" when it is not set.
 std::string Environment(const char* name);

@@ -128,7 +128,9 @@ bool IsTerminal(FILE* stream) {
     return isatty(fileno(stream)) != 0;
 }
 
-void PrepareTerminal() {}  // terminals here take UTF-8 as it comes
+// Terminals here take UTF-8 as it comes, and an interrupt that finds no
+// handler ends the process by its signal, which shells report as 128 + n.
+void PrepareProcess() {}
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);

@@ -270,6 +270,14 @@ BOOL WINAPI Interrupted(DWORD event) {
     return TRUE;
 }
 
+// From the main thread, once.
+void WatchConsoleEvents() {
+    if (g_mainThread) return;
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &g_mainThread,
+                    THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, 0);
+    SetConsoleCtrlHandler(Interrupted, TRUE);
+}
+
 uint32_t NextRandom() {
     static uint32_t state = 0;
     if (!state) {
@@ -455,7 +463,10 @@ bool IsTerminal(FILE* stream) {
     return handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode);
 }
 
-void PrepareTerminal() {
+// The handler is there from the start, so that an interrupt before any
+// output ends with the same code, and the console gets its code page back.
+void PrepareProcess() {
+    WatchConsoleEvents();
     if (!IsTerminal(stdout) && !IsTerminal(stderr)) return;
     UINT codePage = GetConsoleOutputCP();
     if (!SetConsoleOutputCP(CP_UTF8)) return;
@@ -518,13 +529,9 @@ std::string ErrorText(int error) {
 }
 
 void OnInterrupt(void (*cleanup)()) {
+    WatchConsoleEvents();
     HoldInterrupts();
     g_cleanup = cleanup;
-    if (!g_mainThread) {
-        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &g_mainThread,
-                        THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, 0);
-        SetConsoleCtrlHandler(Interrupted, TRUE);
-    }
     ReleaseInterrupts();
 }
 
