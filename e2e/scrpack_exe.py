@@ -64,6 +64,15 @@ def cut_last_byte(side, folder):
     (folder / "cut.exe").write_bytes(data[:-1])
 
 
+def make_huge(side, folder):
+    shutil.copyfile(folder / "saver.scr", folder / "huge.exe")
+    os.truncate(folder / "huge.exe", 3 << 30)  # sparse: a Windows program of 3 GiB
+
+
+def remove_huge(side, folder):
+    (folder / "huge.exe").unlink()
+
+
 TABLE = [
     # pack: compressed and stored entries, a title and a file name outside
     # ASCII, the stub found beside each program; then the output rules.
@@ -79,6 +88,9 @@ TABLE = [
     Step("cut.exe: sunset.exe less its last byte", cut_last_byte),
     Command(["verify", "cut.exe"], 2),
     Command(["verify", "noise.bin", "missing.exe"], 2),
+    Step("huge.exe: a Windows program of 3 GiB", make_huge),
+    Command(["verify", "huge.exe"], 2),
+    Step("huge.exe removed", remove_huge),
     # extract: a new folder with its parents, existing files, -f, a folder
     # given absolute with a separator at its end, a damaged installer
     Command(["extract", "-d", "new{/}folder", "sunset.exe"], 0),
@@ -152,7 +164,9 @@ class Table:
 
     @staticmethod
     def files(folder):
-        return {str(p.relative_to(folder)): (p.read_bytes() if p.is_file() else "folder")
+        """Every path with its bytes; huge.exe by its size alone."""
+        return {str(p.relative_to(folder)): ("folder" if not p.is_file() else p.read_bytes()
+                                             if p.stat().st_size < 1 << 30 else p.stat().st_size)
                 for p in sorted(folder.rglob("*"))}
 
     # -- the table --
