@@ -118,6 +118,7 @@ bool Quiet() {
 int Error(int code, const std::string& message) {
     std::fflush(stdout);  // results so far come first
     std::fprintf(stderr, "scrpack: %s\n", message.c_str());
+    std::fflush(stderr);  // where it is buffered (a Windows console), now
     return code;
 }
 
@@ -125,10 +126,13 @@ void Warning(const std::string& message) {
     if (g_quiet) return;
     std::fflush(stdout);
     std::fprintf(stderr, "scrpack: warning: %s\n", message.c_str());
+    std::fflush(stderr);
 }
 
 void Say(const std::string& line) {
-    if (!g_quiet) std::printf("%s\n", line.c_str());
+    if (g_quiet) return;
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);  // progress shows as it is made, also where output is buffered
 }
 
 int UsageError(const std::string& action, const std::string& message) {

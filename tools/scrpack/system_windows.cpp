@@ -465,13 +465,25 @@ bool IsTerminal(FILE* stream) {
 
 // The handler is there from the start, so that an interrupt before any
 // output ends with the same code, and the console gets its code page back.
+//
+// A console shows the UTF-8 written to it once its output code page is
+// UTF-8, if each character comes whole: the C runtime writes a console
+// stream a byte at a time, and in text mode some runtimes (Wine's) take the
+// bytes for ANSI first. So a console stream is binary and buffered here; the
+// console starts a new line at LF, and scrpack flushes after every message.
 void PrepareProcess() {
     WatchConsoleEvents();
-    if (!IsTerminal(stdout) && !IsTerminal(stderr)) return;
+    bool out = IsTerminal(stdout), err = IsTerminal(stderr);
+    if (!out && !err) return;
     UINT codePage = GetConsoleOutputCP();
     if (!SetConsoleOutputCP(CP_UTF8)) return;
     g_consoleCodePage = codePage;
     std::atexit(RestoreConsole);
+    for (FILE* stream : {out ? stdout : nullptr, err ? stderr : nullptr}) {
+        if (!stream) continue;
+        _setmode(_fileno(stream), _O_BINARY);
+        std::setvbuf(stream, nullptr, _IOFBF, 1 << 14);
+    }
 }
 
 std::string Environment(const char* name) {
