@@ -567,10 +567,10 @@ const char* const kInPlaceHelp =
 const char* const kSystemNotes =
     "\n"
     "On Windows: arguments come in the console's ANSI code page and paths go to Windows as\n"
-    "given (drive letters, '\\' or '/', UNC paths); wildcards are expanded. Output is UTF-8,\n"
-    "which the console is set to show while scrpack runs, with CR LF line ends. Ctrl+C and\n"
-    "Ctrl+Break end an action with exit 130, closing the console with 129, logging off or\n"
-    "shutting down with 143, after removing what it had partly written.\n";
+    "given (drive letters, '\\' or '/', UNC paths); wildcards are expanded. Output is UTF-8\n"
+    "(a console is set to show it while scrpack runs); lines written to a file or a pipe end\n"
+    "in CR LF. Ctrl+C and Ctrl+Break end an action with exit 130, closing the console with\n"
+    "129, logging off or shutting down with 143, after removing what it had partly written.\n";
 
 }  // namespace sys
 }  // namespace scrpack
