@@ -195,10 +195,11 @@ HANDLE g_mainThread = nullptr;
 bool g_interrupted = false;  // set by the handler, with the main thread stopped
 UINT g_consoleCodePage = 0;  // to restore at the end; 0 while unchanged
 
-void MarkDeleted(HANDLE own) {
+// Deleted once its last handle is closed; a folder only when it is empty.
+bool MarkDeleted(HANDLE own) {
     FILE_DISPOSITION_INFO gone;
     gone.DeleteFile = TRUE;
-    SetFileInformationByHandle(own, FileDispositionInfo, &gone, sizeof gone);
+    return SetFileInformationByHandle(own, FileDispositionInfo, &gone, sizeof gone);
 }
 
 // The record of a temporary file is dropped; its own handle closed.
@@ -242,9 +243,7 @@ bool ClearTemporary(const std::string& path) {
 bool ClearFolder(const std::string& path) {
     for (MadeFolder& f : g_folders) {
         if (f.path != path || !f.own) continue;
-        FILE_DISPOSITION_INFO gone;
-        gone.DeleteFile = TRUE;
-        bool removed = SetFileInformationByHandle(f.own, FileDispositionInfo, &gone, sizeof gone);
+        bool removed = MarkDeleted(f.own);
         CloseHandle(f.own);
         f.own = nullptr;
         return removed;
