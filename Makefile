@@ -15,7 +15,7 @@ help:
 	@echo "make wine      build, then only the Wine tests"
 	@echo "make demo      the main job: Demo.exe under Wine, screenshots and a report in out/demo/"
 	@echo "make bench     the codec benchmark's figures"
-	@echo "make package   the Debian package, $(BUILD)/scrpack_*.deb"
+	@echo "make package   the Debian package and the Windows zip, $(BUILD)/scrpack_*.deb and $(BUILD)/scrpack-*-windows-i686.zip"
 	@echo "make format    format every C++ file in place (clang-format)"
 	@echo "make clean     remove $(BUILD)/"
 

@@ -3,8 +3,8 @@
 # configured with the MinGW toolchain file into CROSS_BUILD_DIR and
 # rebuilt on every build (its own dependency tracking decides what is stale).
 # It needs two host tools of this build: icongen draws the icon, rsrcfix is
-# the post-link step. Products: cross/stub.exe, cross/sample_saver.scr,
-# cross/uidriver.exe below the build directory.
+# the post-link step. Products: cross/stub.exe, cross/scrpack.exe,
+# cross/sample_saver.scr, cross/uidriver.exe below the build directory.
 include(ExternalProject)
 
 ExternalProject_Add(stub_cross
@@ -14,6 +14,7 @@ ExternalProject_Add(stub_cross
              -DCMAKE_BUILD_TYPE=MinSizeRel
              -DICONGEN=$<TARGET_FILE:icongen>
              -DRSRCFIX=$<TARGET_FILE:rsrcfix>
+             -DSCRPACK_VERSION=${PROJECT_VERSION}
              -DWINE_LAB=${BUILD_TESTING}
   BUILD_ALWAYS 1
   INSTALL_COMMAND ""

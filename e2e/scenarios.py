@@ -2,7 +2,8 @@
 """End-to-end scenarios: the real installer (stub.exe + a package written by
 scrpack) run under Wine, every prompt answered by uidriver.exe.
 
-Each scenario builds its installer with `scrpack pack`, resets the shared
+Each scenario builds its installer with `scrpack pack` (the happy path with
+scrpack.exe, the Windows build, under Wine), resets the shared
 prefix, runs the installer next to the driver, and then checks what a user
 and the system would see: every prompt's exact text (the bytes of
 res/texts.h, formatted here with the values the installer should use) in
@@ -53,13 +54,14 @@ class Lab:
         self.saver = Path(args.saver)
         self.driver = Path(args.driver)
         self.scrpack = Path(args.scrpack)
+        self.scrpack_exe = Path(args.scrpack_exe)
         self.work = Path(args.work).resolve()
         self.prefix = winelab.Prefix(self.work / "prefix")
         self.texts = winelab.Texts(args.texts)
         self.marker_name = self.texts["SAVER_MARKER_NAME"].decode("ascii")
         self.log = self.work / "wine.log"
         self.dir = None  # the current scenario's folder
-        for p in (self.stub, self.saver, self.driver, self.scrpack):
+        for p in (self.stub, self.saver, self.driver, self.scrpack, self.scrpack_exe):
             if not p.is_file():
                 raise ScenarioFailed(f"missing build product {p}")
 
@@ -102,6 +104,18 @@ class Lab:
         result = subprocess.run(cmd, capture_output=True, timeout=60)
         if result.returncode != 0:
             raise ScenarioFailed(f"scrpack pack failed: {result.stderr.decode(errors='replace')}")
+        return out
+
+    def pack_on_windows(self, file_name, files, title, first_number):
+        """The same with scrpack.exe under Wine, which finds the stub beside
+        itself; Windows paths throughout."""
+        out = self.dir / file_name
+        log = self.dir / "scrpack-exe.log"
+        args = [self.scrpack_exe, "pack", "-o", self.prefix.win_path(out), "--title", title,
+                "--first-number", str(first_number)] + [self.prefix.win_path(f) for f in files]
+        rc = self.prefix.wine(*args, log=log, timeout=60)
+        if rc != 0 or not out.is_file():
+            raise ScenarioFailed(f"scrpack.exe pack failed (exit {rc}):\n{log.read_text(errors='replace')}")
         return out
 
     def entry_kinds(self, installer):
@@ -260,10 +274,11 @@ def check_marker(c, lab, base, command_line):
 # ---- scenarios ----------------------------------------------------------------
 
 def happy_path(lab):
-    """Stored and compressed entries, two extra files numbered from 13."""
+    """Stored and compressed entries, two extra files numbered from 13; the
+    installer packed by scrpack.exe."""
     c = Checks()
     files = lab.payload()
-    installer = lab.pack("sunset.exe", files, first_number=13)
+    installer = lab.pack_on_windows("sunset.exe", files, TITLE, 13)
     kinds = lab.entry_kinds(installer)
     c.eq("entries in the package", 4, len(kinds))
     c.true("package holds stored and compressed entries",
@@ -572,6 +587,7 @@ def main():
     parser.add_argument("--saver")
     parser.add_argument("--driver")
     parser.add_argument("--scrpack")
+    parser.add_argument("--scrpack-exe", help="scrpack.exe, the Windows build")
     parser.add_argument("--texts", help="the wine_texts host program")
     parser.add_argument("--work", help="folder for the prefix and the logs")
     parser.add_argument("--setup", action="store_true", help="create the shared prefix only")
@@ -582,7 +598,7 @@ def main():
     if args.list:
         print("\n".join(SCENARIOS))
         return 0
-    missing = [o for o in ("stub", "saver", "driver", "scrpack", "texts", "work")
+    missing = [o for o in ("stub", "saver", "driver", "scrpack", "scrpack_exe", "texts", "work")
                if getattr(args, o) is None]
     if missing:
         parser.error("missing --" + ", --".join(missing))

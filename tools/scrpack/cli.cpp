@@ -2,6 +2,7 @@
 #include "tools/scrpack/cli.h"
 
 #include "tools/authoring/codepage.h"
+#include "tools/scrpack/system.h"
 
 #include <cstdio>
 
@@ -117,6 +118,7 @@ bool Quiet() {
 int Error(int code, const std::string& message) {
     std::fflush(stdout);  // results so far come first
     std::fprintf(stderr, "scrpack: %s\n", message.c_str());
+    std::fflush(stderr);  // where it is buffered (a Windows console), now
     return code;
 }
 
@@ -124,17 +126,22 @@ void Warning(const std::string& message) {
     if (g_quiet) return;
     std::fflush(stdout);
     std::fprintf(stderr, "scrpack: warning: %s\n", message.c_str());
+    std::fflush(stderr);
 }
 
 void Say(const std::string& line) {
-    if (!g_quiet) std::printf("%s\n", line.c_str());
+    if (g_quiet) return;
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);  // progress shows as it is made, also where output is buffered
 }
 
 int UsageError(const std::string& action, const std::string& message) {
     return Error(kExitUsage, action + ": " + message + " (see scrpack help " + action + ")");
 }
 
-std::string Shown(const std::string& utf8, bool quoted) {
+namespace {
+
+std::string Escaped(const std::string& utf8, bool quoted) {
     std::string out;
     for (size_t at = 0; at < utf8.size();) {
         size_t start = at;
@@ -155,8 +162,14 @@ std::string Shown(const std::string& utf8, bool quoted) {
     return out;
 }
 
+}  // namespace
+
+std::string Shown(const std::string& host, bool quoted) {
+    return Escaped(sys::Utf8FromHost(host), quoted);
+}
+
 std::string ShownCp1252(const std::string& text, bool quoted) {
-    return Shown(authoring::Cp1252ToUtf8(text), quoted);
+    return Escaped(authoring::Cp1252ToUtf8(text), quoted);
 }
 
 std::string JsonString(const std::string& utf8) {

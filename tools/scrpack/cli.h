@@ -59,10 +59,11 @@ void Say(const std::string& line);
 int UsageError(const std::string& action, const std::string& message);
 
 // --- Showing bytes -----------------------------------------------------------
-// UTF-8 text with every control character (C0, DEL, C1) and every byte that
-// is not UTF-8 written as \xNN; `quoted` also escapes '"' and '\'. What a
+// Host text (a path, an argument, a name made of them; see system.h) as
+// UTF-8, with every control character (C0, DEL, C1) and every byte that is
+// not UTF-8 written as \xNN; `quoted` also escapes '"' and '\'. What a
 // terminal would act upon never reaches it.
-std::string Shown(const std::string& utf8, bool quoted = false);
+std::string Shown(const std::string& host, bool quoted = false);
 // Bytes from an installer (code page 1252), shown the same way.
 std::string ShownCp1252(const std::string& text, bool quoted = false);
 // A JSON string literal of UTF-8 text; a byte that is not UTF-8 becomes the

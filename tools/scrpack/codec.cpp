@@ -38,7 +38,7 @@ int ReadInput(const std::string& path, uint64_t limit, const char* limitText, st
     switch (outcome) {
     case authoring::ReadOutcome::Read: return kExitOk;
     case authoring::ReadOutcome::TooLarge: return Error(kExitUsage, NameOf(path) + ": " + limitText);
-    default: return Error(kExitIo, error);
+    default: return Error(kExitIo, sys::Utf8FromHost(error));
     }
 }
 

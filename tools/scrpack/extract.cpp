@@ -38,22 +38,20 @@ struct Options {
 
 struct Planned {
     const InstallerEntry* entry;
-    std::string relative;     // '/'-separated, below dir
-    std::string destination;  // dir/relative
-    std::string damage;       // with --salvage: what is wrong with it ("" when sound)
-    uint64_t written = 0;     // bytes written (less than installed only for a cut stored entry)
+    std::vector<std::string> components;  // of the path below dir, the file's name last
+    std::string relative;                 // the path below dir, with the system's separator
+    std::string destination;              // dir joined with relative
+    std::string damage;                   // with --salvage: what is wrong with it ("" when sound)
+    uint64_t written = 0;                 // bytes written (less than installed only for a cut stored entry)
 };
 
-// The stub's '\'-separated name as a relative host path; "" when a component
-// is empty, "." or ".." or holds a '/'.
-std::string HostRelative(const std::string& name) {
-    std::string out;
-    for (const std::string& component : Components(name)) {
-        if (component.empty() || component == "." || component == ".." || component.find('/') != std::string::npos)
-            return "";
-        out += (out.empty() ? "" : "/") + component;
-    }
-    return out;
+// The components of the stub's '\'-separated name; none when one of them is
+// empty, "." or ".." or holds a '/' (a separator to the host, or on Windows).
+std::vector<std::string> SafeComponents(const std::string& name) {
+    std::vector<std::string> components = Components(name);
+    for (const std::string& c : components)
+        if (c.empty() || c == "." || c == ".." || c.find('/') != std::string::npos) return {};
+    return components;
 }
 
 class Extraction {
@@ -124,14 +122,16 @@ int Extraction::Plan() {
         }
         Planned p;
         p.entry = &e;
-        p.relative = HostRelative(e.name);
-        if (p.relative.empty())
+        p.components = SafeComponents(e.name);
+        if (p.components.empty())
             return Error(kExitUsage, Shown(installer_.path) + ": entry " + std::to_string(e.index) +
                                          " would install "
                                          "to \"" +
                                          Shown(e.name, true) +
                                          "\", which leaves the Windows directory; "
                                          "nothing extracted (rename the installer)");
+        for (const std::string& component : p.components)
+            p.relative = p.relative.empty() ? component : sys::JoinPath(p.relative, component);
         p.destination = sys::JoinPath(options_.dir, p.relative);
         plan_.push_back(p);
     }
@@ -179,7 +179,7 @@ int Extraction::PlanFolder(const std::string& folder) {
     if (sys::TargetAt(folder) != sys::Node::Folder)
         return Error(kExitIo, Shown(folder) + ": a file stands where a folder must go; nothing extracted");
     std::string real = sys::RealPath(folder);
-    if (real.empty() || (real != root_ && real.compare(0, root_.size() + 1, root_ + "/") != 0))
+    if (real.empty() || !sys::IsWithin(real, root_))
         return Error(kExitIo, Shown(folder) + ": leads outside " + Shown(options_.dir) +
                                   " (a symbolic link?); nothing extracted");
     return kExitOk;
@@ -201,9 +201,8 @@ int Extraction::CheckDestinations() {
 
     for (const Planned& p : plan_) {
         std::string folder = options_.dir;
-        size_t start = 0;
-        for (size_t slash; (slash = p.relative.find('/', start)) != std::string::npos; start = slash + 1) {
-            folder = sys::JoinPath(folder, p.relative.substr(start, slash - start));
+        for (size_t i = 0; i + 1 < p.components.size(); i++) {
+            folder = sys::JoinPath(folder, p.components[i]);
             if (root_.empty()) {  // dir is still to be made: so is everything below it
                 if (planned_.insert(folder).second) folders_.push_back(folder);
                 continue;
@@ -348,8 +347,7 @@ int Extract(const std::vector<std::string>& argv) {
     if (args.positional.empty()) return UsageError("extract", "expected at least one INSTALLER");
     SetQuiet(args.has("-q"));
     Options options;
-    options.dir = args.has("-d") ? args.value("-d") : ".";
-    while (options.dir.size() > 1 && options.dir.back() == '/') options.dir.pop_back();
+    options.dir = sys::WithoutTrailingSeparators(args.has("-d") ? args.value("-d") : ".");
     if (options.dir.empty()) return UsageError("extract", "-d needs a folder");
     options.force = args.has("--force");
     options.salvage = args.has("--salvage");

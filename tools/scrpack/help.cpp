@@ -1,6 +1,9 @@
 // scrpack's help texts and version line. The man page says the same at more
-// length; keep the two in step.
+// length; keep the two in step. Where systems differ, the system's own words
+// (system.h) fill in.
 #include "tools/scrpack/scrpack.h"
+
+#include "tools/scrpack/system.h"
 
 #ifndef SCRPACK_VERSION
 #error "SCRPACK_VERSION comes from the project's version"
@@ -9,6 +12,8 @@
 namespace scrpack {
 
 const char* const kVersion = "scrpack " SCRPACK_VERSION;
+
+namespace {
 
 const char* const kToolHelp =
     "usage: scrpack [-q] ACTION [ARGUMENTS]\n"
@@ -30,8 +35,6 @@ const char* const kToolHelp =
     "or a file that is not an installer). With several files, the worst of their verdicts.\n"
     "Environment: SCRPACK_STUB names the stub pack uses when --stub is not given.\n";
 
-namespace {
-
 const char* const kPackHelp =
     "usage: scrpack pack -o OUT.exe [--stub STUB.exe] --title TITLE [--first-number N] [--store]\n"
     "                    [-f] [-q] SAVER DATA [EXTRA...]\n"
@@ -44,11 +47,9 @@ const char* const kPackHelp =
     "is written. Each entry's extension is the file's own (at most 4 characters with the dot).\n"
     "A name for OUT that would make two files install to one path is refused.\n"
     "\n"
-    "  -o OUT.exe          the installer to write; \"-\" for standard output\n"
-    "  --stub STUB.exe     the bare installer stub; default: $SCRPACK_STUB, else the stub\n"
-    "                      installed with scrpack (../share/scrpack/stub.exe from the program),\n"
-    "                      else the one of the build tree scrpack was built in\n"
-    "  --title TITLE       the screen saver's title, UTF-8; stored in Windows-1252, at most 32 bytes\n"
+    "  -o OUT.exe          the installer to write; \"-\" for standard output\n";
+// then the system's --stub and --title
+const char* const kPackHelpEnd =
     "  --first-number N    file number of the first extra file, 0 to 65535 (default 1: FILE0001)\n"
     "  --store             store every file as is\n"
     "  -f, --force         replace OUT if it exists\n"
@@ -119,9 +120,9 @@ const char* const kCompressHelp =
     "\n"
     "  -f, --force   replace OUT if it exists; write to a terminal\n"
     "  -q, --quiet   print only errors\n"
-    "\n"
-    "OUT may not be IN. An OUT that is a device or a FIFO is written to, never replaced; a\n"
-    "symbolic link is replaced as a link (with -f), its target untouched.\n"
+    "\n";
+// then the system's outputs written in place
+const char* const kCompressHelpEnd =
     "\n"
     "Exit: 0 written, 1 usage or I/O error.\n";
 
@@ -137,21 +138,25 @@ const char* const kExpandHelp =
     "  --size N      the original size\n"
     "  -f, --force   replace OUT if it exists\n"
     "  -q, --quiet   print only errors\n"
-    "\n"
-    "OUT may not be IN. An OUT that is a device or a FIFO is written to, never replaced; a\n"
-    "symbolic link is replaced as a link (with -f), its target untouched.\n"
+    "\n";
+// then the system's outputs written in place
+const char* const kExpandHelpEnd =
     "\n"
     "Exit: 0 written, 1 usage or I/O error, 2 damaged stream (OUT written as the decoder gave it).\n";
 
 }  // namespace
 
-const char* ActionHelp(const std::string& action) {
-    if (action == "pack") return kPackHelp;
+std::string ToolHelp() {
+    return std::string(kToolHelp) + sys::kSystemNotes;
+}
+
+std::string ActionHelp(const std::string& action) {
+    if (action == "pack") return std::string(kPackHelp) + sys::kStubHelp + sys::kTitleHelp + kPackHelpEnd;
     if (action == "list") return kListHelp;
     if (action == "verify") return kVerifyHelp;
     if (action == "extract") return kExtractHelp;
-    if (action == "compress") return kCompressHelp;
-    if (action == "expand") return kExpandHelp;
+    if (action == "compress") return std::string(kCompressHelp) + sys::kInPlaceHelp + kCompressHelpEnd;
+    if (action == "expand") return std::string(kExpandHelp) + sys::kInPlaceHelp + kExpandHelpEnd;
     return "";
 }
 

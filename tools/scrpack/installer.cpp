@@ -37,9 +37,17 @@ Problem Probe(const std::string& path, InstallerFile* out) {
     FILE* in = StreamOpen(path.c_str(), "rb");
     if (!in) return Found(kExitIo, Shown(path) + ": cannot open it: " + Reason(errno));
     uint8_t dos[DOS_E_LFANEW + 4] = {}, pe[PE_SIGNATURE_SIZE] = {};
+    // A regular file's size from the system: a position is a long, which on
+    // Windows stops short of 2 GiB and more. Anything else by seeking.
     uint64_t size = 0;
-    bool sized = StreamSeek(in, 0, SEEK_END) == 0 && ftell(in) >= 0;
-    if (sized) size = (uint64_t)ftell(in);
+    bool sized = false;
+    if (sys::TargetAt(path) == sys::Node::File) {
+        sized = sys::FileSize(path, &size);
+    } else {
+        long end = StreamSeek(in, 0, SEEK_END) == 0 ? ftell(in) : -1;
+        sized = end >= 0;
+        if (sized) size = (uint64_t)end;
+    }
     errno = 0;
     size_t got = sized && StreamSeek(in, 0, SEEK_SET) == 0 ? StreamRead(dos, 1, sizeof dos, in) : 0;
     int error = errno;
@@ -189,15 +197,14 @@ bool NameEntries(const std::string& fileName, InstallerFile* installer) {
     // The names the stub derives from its own file name; what Windows would
     // call that name, in code page 1252, where the name has one.
     std::string windowsFileName;
-    if (!authoring::Utf8ToCp1252(fileName, &windowsFileName, nullptr)) windowsFileName = fileName;
+    if (!sys::AnsiFromHost(fileName, &windowsFileName)) windowsFileName = fileName;
     char saver[PATH_SIZE], base[PATH_SIZE], windowsSaver[PATH_SIZE], windowsBase[PATH_SIZE];
     bool fit = MakeSaverFileName(fileName.c_str(), saver, sizeof saver) &&
                MakeBaseName(fileName.c_str(), base, sizeof base) &&
                MakeSaverFileName(windowsFileName.c_str(), windowsSaver, sizeof windowsSaver) &&
                MakeBaseName(windowsFileName.c_str(), windowsBase, sizeof windowsBase);
     for (InstallerEntry& e : installer->entries) {
-        e.name =
-            fit ? Relative(e.index, installer->firstNumber, authoring::Cp1252ToUtf8(e.raw.extension), saver, base) : "";
+        e.name = fit ? Relative(e.index, installer->firstNumber, sys::HostFromAnsi(e.raw.extension), saver, base) : "";
         e.windowsName =
             fit ? Relative(e.index, installer->firstNumber, e.raw.extension, windowsSaver, windowsBase) : "";
     }

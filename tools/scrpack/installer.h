@@ -25,9 +25,9 @@ struct InstallerEntry {
     int index = 0;
     CatalogueEntry raw = {};  // as the catalogue gives it
     std::string name;         // where it installs, relative to the Windows directory, '\'-separated,
-                              // UTF-8 (the extension converted); "" when it does not fit a path
-    std::string windowsName;  // the same as the installer would see it: code page 1252 where the
-                              // file name allows, for comparing names as Windows does
+                              // host text (the extension converted); "" when it does not fit a path
+    std::string windowsName;  // the same as the installer would see it: ANSI where the file name
+                              // allows, for comparing names as Windows does
 
     bool compressed() const { return raw.originalSize != 0; }
     uint32_t installedSize() const { return compressed() ? raw.originalSize : raw.storedSize; }

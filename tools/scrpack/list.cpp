@@ -3,6 +3,7 @@
 #include "tools/scrpack/cli.h"
 #include "tools/scrpack/installer.h"
 #include "tools/scrpack/scrpack.h"
+#include "tools/scrpack/system.h"
 
 #include "tools/authoring/codepage.h"
 
@@ -45,7 +46,7 @@ std::string Slashed(const std::string& name) {
 }
 
 void PrintJson(const InstallerFile& installer, const Problem& problem, bool last) {
-    std::printf("  {\"file\": %s", JsonString(installer.path).c_str());
+    std::printf("  {\"file\": %s", JsonString(sys::Utf8FromHost(installer.path)).c_str());
     if (installer.catalogueRead) {
         std::printf(",\n   \"title\": %s, \"first_number\": %u, \"package_offset\": %u, \"total_size\": %llu,\n",
                     JsonString(authoring::Cp1252ToUtf8(installer.title)).c_str(), (unsigned)installer.firstNumber,
@@ -56,7 +57,8 @@ void PrintJson(const InstallerFile& installer, const Problem& problem, bool last
             std::printf(
                 "%s\n     {\"index\": %d, \"role\": \"%s\", \"path\": %s, \"offset\": %u, "
                 "\"stored_size\": %u, \"original_size\": %u, \"compressed\": %s}",
-                i ? "," : "", e.index, e.roleKey(), e.name.empty() ? "null" : JsonString(Slashed(e.name)).c_str(),
+                i ? "," : "", e.index, e.roleKey(),
+                e.name.empty() ? "null" : JsonString(sys::Utf8FromHost(Slashed(e.name))).c_str(),
                 (unsigned)e.raw.fileOffset, (unsigned)e.raw.storedSize, (unsigned)e.installedSize(),
                 e.compressed() ? "true" : "false");
         }

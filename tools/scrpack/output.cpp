@@ -97,7 +97,8 @@ bool Output::Stage(const std::string& destination, std::string* error) {
     if (stream_) Temporaries().push_back(temporary_);
     sys::ReleaseInterrupts();
     if (!stream_) {
-        *error = sys::FolderOf(destination) + ": cannot create a temporary file there: " + sys::ErrorText(failure);
+        *error =
+            Shown(sys::FolderOf(destination)) + ": cannot create a temporary file there: " + sys::ErrorText(failure);
         return false;
     }
     kind_ = Kind::Staged;
@@ -125,17 +126,17 @@ bool Output::Open(const std::string& path, bool force, const std::vector<std::st
     }
     for (const std::string& input : inputs) {
         if (input != "-" && sys::SameFile(input, path)) {
-            *error = path + ": is also an input (" + input + "); write the output elsewhere";
+            *error = Shown(path) + ": is also an input (" + Shown(input) + "); write the output elsewhere";
             return false;
         }
     }
     switch (sys::NodeAt(path)) {
     case sys::Node::Missing: break;
-    case sys::Node::Folder: *error = path + ": is a folder"; return false;
+    case sys::Node::Folder: *error = Shown(path) + ": is a folder"; return false;
     case sys::Node::File:
     case sys::Node::Link:
         if (!force) {
-            *error = path + ": exists; use -f to replace it";
+            *error = Shown(path) + ": exists; use -f to replace it";
             return false;
         }
         break;
@@ -143,7 +144,7 @@ bool Output::Open(const std::string& path, bool force, const std::vector<std::st
         errno = 0;
         stream_ = StreamOpen(path.c_str(), "wb");
         if (!stream_) {
-            *error = path + ": cannot open it for writing: " + Reason();
+            *error = Shown(path) + ": cannot open it for writing: " + Reason();
             *exitCode = kExitIo;
             return false;
         }
@@ -177,7 +178,7 @@ bool Output::Finish(std::string* error) {
     int failure = writeError_ ? writeError_ : sys::LastError();
     stream_ = nullptr;
     if (written && closed) return true;
-    *error = destination_ + ": cannot write it: " + sys::ErrorText(failure ? failure : EIO);
+    *error = Shown(destination_) + ": cannot write it: " + sys::ErrorText(failure ? failure : EIO);
     Discard();
     return false;
 }
@@ -185,7 +186,7 @@ bool Output::Finish(std::string* error) {
 bool Output::Replace(std::string* error) {
     if (kind_ != Kind::Staged) return true;
     if (!sys::ReplaceFile(temporary_, destination_)) {
-        *error = destination_ + ": cannot put the new file in place: " + Reason();
+        *error = Shown(destination_) + ": cannot put the new file in place: " + Reason();
         Discard();
         return false;
     }

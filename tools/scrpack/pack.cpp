@@ -16,27 +16,19 @@
 #include <algorithm>
 #include <cstdio>
 
-#ifndef SCRPACK_BUILD_STUB
-#error "SCRPACK_BUILD_STUB names the stub of the build tree"
-#endif
-
 namespace scrpack {
 
 namespace {
 
-// The stub: --stub, else $SCRPACK_STUB, else the one installed beside the
-// program, else the build tree's. "" with *looked naming the places tried.
+// The stub: --stub, else $SCRPACK_STUB, else the places where the system
+// keeps the one installed with the program. "" with *looked naming the
+// places tried.
 std::string FindStub(const Args& args, std::string* looked) {
     if (args.has("--stub")) return args.value("--stub");
     std::string fromEnvironment = sys::Environment("SCRPACK_STUB");
     if (!fromEnvironment.empty()) return fromEnvironment;
-    std::vector<std::string> places;
-    std::string program = sys::OwnProgram();
-    if (!program.empty())
-        places.push_back(sys::JoinPath(sys::FolderOf(sys::FolderOf(program)), "share/scrpack/stub.exe"));
-    places.push_back(SCRPACK_BUILD_STUB);
-    *looked = "$SCRPACK_STUB (not set)";
-    for (const std::string& place : places) {
+    *looked = std::string(sys::kStubVariable) + " (not set)";
+    for (const std::string& place : sys::StubPlaces()) {
         if (sys::TargetAt(place) == sys::Node::File) return place;
         *looked += ", " + Shown(place);
     }
@@ -47,7 +39,7 @@ std::string FindStub(const Args& args, std::string* looked) {
 bool ExtensionOf(const std::string& path, std::string* extension, std::string* error) {
     std::string name = sys::LastComponent(path);
     size_t dot = name.rfind('.');
-    std::string utf8 = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
+    std::string utf8 = dot == std::string::npos || dot == 0 ? "" : sys::Utf8FromHost(name.substr(dot));
     std::string problem;
     if (!authoring::Utf8ToCp1252(utf8, extension, &problem)) {
         *error = Shown(path) + ": the extension: " + problem;
@@ -129,7 +121,7 @@ int ReadInputs(const Args& args, authoring::PackRequest* request) {
         case authoring::ReadOutcome::Read: break;
         case authoring::ReadOutcome::TooLarge:
             return Error(kExitUsage, Shown(path) + ": 2 GiB or more; an installer installs less than 2 GiB");
-        default: return Error(kExitIo, error);
+        default: return Error(kExitIo, sys::Utf8FromHost(error));
         }
         if (!ExtensionOf(path, &input.extension, &error)) return Error(kExitUsage, error);
         request->files.push_back(std::move(input));
@@ -160,7 +152,7 @@ int Pack(const std::vector<std::string>& argv) {
     request.storeAll = args.has("--store");
     std::string output = args.value("-o");
     std::string problem;
-    if (!authoring::Utf8ToCp1252(args.value("--title"), &request.title, &problem))
+    if (!authoring::Utf8ToCp1252(sys::Utf8FromHost(args.value("--title")), &request.title, &problem))
         return UsageError("pack", "the title: " + problem);
     if (args.has("--first-number")) {
         uint64_t number;
@@ -179,7 +171,8 @@ int Pack(const std::vector<std::string>& argv) {
 
     authoring::Package pkg;
     authoring::PackResult result = authoring::WritePackage(request, &pkg);
-    if (result.fault != authoring::PackFault::None) return Error(ExitFor(result.fault), result.message);
+    if (result.fault != authoring::PackFault::None)
+        return Error(ExitFor(result.fault), sys::Utf8FromHost(result.message));
     if (!RoundTrips(pkg, request, &error)) return Error(kExitBadData, error);
     WatchInterrupts();
     out.Write(pkg.bytes.data(), pkg.bytes.size());  // a failure is reported by Commit

@@ -5,6 +5,7 @@
 #include "tools/scrpack/cli.h"
 
 #include <cstdio>
+#include <new>
 
 namespace scrpack {
 
@@ -28,7 +29,7 @@ const Action* FindAction(const std::string& name) {
 
 int Help(const std::vector<std::string>& args) {
     if (args.empty()) {
-        std::fputs(kToolHelp, stdout);
+        std::fputs(ToolHelp().c_str(), stdout);
         return kExitOk;
     }
     if (!FindAction(args[0]))
@@ -39,11 +40,13 @@ int Help(const std::vector<std::string>& args) {
 }  // namespace
 
 int ShowHelp(const std::string& action) {
-    std::fputs(ActionHelp(action), stdout);
+    std::fputs(ActionHelp(action).c_str(), stdout);
     return kExitOk;
 }
 
-int Main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
     SetQuiet(false);
     std::vector<std::string> args(argv + 1, argv + argc);
     // Options before the action: -q for every action, and those of the tool.
@@ -63,7 +66,7 @@ int Main(int argc, char** argv) {
         break;
     }
     if (at == args.size()) {
-        std::fputs(kToolHelp, stderr);
+        std::fputs(ToolHelp().c_str(), stderr);
         return kExitUsage;
     }
     std::string name = args[at];
@@ -76,6 +79,18 @@ int Main(int argc, char** argv) {
     }
     if (quiet) rest.insert(rest.begin(), "-q");
     return action->run(rest);
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+    // Inputs are held whole, which a 32-bit build (Windows) may not manage;
+    // what is written so far is removed as the outputs go out of scope.
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return Error(kExitIo, "out of memory");
+    }
 }
 
 }  // namespace scrpack

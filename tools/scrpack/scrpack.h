@@ -21,8 +21,8 @@ int Compress(const std::vector<std::string>& args);
 int Expand(const std::vector<std::string>& args);
 
 // The help of an action ("" for an unknown one), and of the whole tool.
-const char* ActionHelp(const std::string& action);
-extern const char* const kToolHelp;
+std::string ActionHelp(const std::string& action);
+std::string ToolHelp();
 extern const char* const kVersion;
 
 // The action's help on standard output; exit 0.

@@ -1,16 +1,23 @@
 // What scrpack needs of the system beyond the file calls the stub's code
 // makes: what stands at a path, folders, temporary files and their atomic
-// replace, interrupts, terminals. One implementation per system, chosen at
-// link time (system_posix.cpp here).
+// replace, interrupts, terminals, text. One implementation per system, chosen
+// at link time: system_posix.cpp, system_windows.cpp.
 //
-// Paths are taken as the system gives them. Every call that can fail says so
-// in its result and leaves the system's reason for ErrorText(LastError()).
+// Paths and arguments are host text, taken and handed on as the system gives
+// them: UTF-8 by convention on POSIX systems; on Windows, the ANSI code page,
+// in which the installer itself names its files (it makes the same ANSI file
+// calls). scrpack shows and stores text as UTF-8 and converts at the edges
+// (Utf8FromHost and the ANSI pair below).
+//
+// Every call that can fail says so in its result and leaves the system's
+// reason for ErrorText(LastError()).
 #ifndef TOOLS_SCRPACK_SYSTEM_H
 #define TOOLS_SCRPACK_SYSTEM_H
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace scrpack {
 namespace sys {
@@ -26,12 +33,18 @@ bool FileSize(const std::string& path, uint64_t* size);
 bool SameFile(const std::string& a, const std::string& b);
 // The path with every link and "." / ".." resolved; "" when it cannot be.
 std::string RealPath(const std::string& path);
+// `path` (a real path) is `root` (another) or lies below it.
+bool IsWithin(const std::string& path, const std::string& root);
 
-// The last component's folder ("." for a bare name) and joining.
+// The last component's folder ("." for a bare name; a root is its own
+// folder) and joining with the system's separator.
 std::string FolderOf(const std::string& path);
 std::string JoinPath(const std::string& folder, const std::string& name);
 // Where an installer's own name starts: after the last separator.
 std::string LastComponent(const std::string& path);
+// The path without separators at its end, unless they are its root ("/",
+// "C:\"), which would then name another folder.
+std::string WithoutTrailingSeparators(const std::string& path);
 
 bool MakeFolder(const std::string& path);    // one level; fails when it exists
 bool RemoveFolder(const std::string& path);  // an empty folder
@@ -47,22 +60,45 @@ FILE* OpenNullSink();
 // Standard input or output carrying binary bytes unchanged.
 void UseBinary(FILE* stream);
 bool IsTerminal(FILE* stream);
+// What the program sets up once, first: the terminal shows the UTF-8 that
+// scrpack writes for as long as it runs, and an interrupt ends the process
+// with the same code whenever it comes (see OnInterrupt).
+void PrepareProcess();
 
-// The real path of the running program; "" when it cannot be had.
-std::string OwnProgram();
 // The environment variable's value, or "" when it is not set.
 std::string Environment(const char* name);
+// Where pack looks for its stub after --stub and the environment variable
+// (kStubVariable, as the system's shell writes it), in order.
+std::vector<std::string> StubPlaces();
+extern const char* const kStubVariable;
+
+// Host text as UTF-8 (what scrpack shows); bytes it cannot convert are kept
+// as they are, and shown escaped.
+std::string Utf8FromHost(const std::string& host);
+// An installer's ANSI bytes (an extension) as the host names a file with
+// them, and a host name as the installer would see it in ANSI (false when it
+// has no such name). POSIX systems take ANSI as Windows-1252.
+std::string HostFromAnsi(const std::string& ansi);
+bool AnsiFromHost(const std::string& host, std::string* ansi);
 
 int LastError();
 std::string ErrorText(int error);
 
-// From now on an interrupt (SIGINT, SIGTERM, SIGHUP) calls `cleanup` and ends
-// the process with 128 + the signal's number. `cleanup` may only call what
-// is safe in a signal handler (RemoveFile and RemoveFolder are).
+// From now on an interrupt calls `cleanup` and ends the process: SIGINT,
+// SIGTERM and SIGHUP with 128 + the signal's number; on Windows Ctrl+C and
+// Ctrl+Break with 130, the console closed with 129, logging off or shutting
+// down with 143. `cleanup` may only call RemoveFile and RemoveFolder, which
+// are safe then.
 void OnInterrupt(void (*cleanup)());
 // While held, an interrupt waits: a cleanup never sees a half-changed list.
 void HoldInterrupts();
 void ReleaseInterrupts();
+
+// What the help says about this system, in the places where systems differ.
+extern const char* const kStubHelp;     // pack --stub: where the default stub is
+extern const char* const kTitleHelp;    // pack --title: what the title is taken as
+extern const char* const kInPlaceHelp;  // compress, expand: outputs written in place
+extern const char* const kSystemNotes;  // the end of the tool's help ("" for none)
 
 }  // namespace sys
 }  // namespace scrpack

@@ -1,6 +1,8 @@
 // scrpack's system calls on POSIX systems (see system.h).
 #include "tools/scrpack/system.h"
 
+#include "tools/authoring/codepage.h"
+
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -9,6 +11,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#ifndef SCRPACK_BUILD_STUB
+#error "SCRPACK_BUILD_STUB names the stub of the build tree"
+#endif
 
 namespace scrpack {
 namespace sys {
@@ -50,6 +56,11 @@ std::string RealPath(const std::string& path) {
     return out;
 }
 
+bool IsWithin(const std::string& path, const std::string& root) {
+    if (path.compare(0, root.size(), root) != 0) return false;
+    return path.size() == root.size() || root.back() == '/' || path[root.size()] == '/';
+}
+
 std::string FolderOf(const std::string& path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -64,6 +75,12 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 std::string LastComponent(const std::string& path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string WithoutTrailingSeparators(const std::string& path) {
+    size_t end = path.size();
+    while (end > 1 && path[end - 1] == '/') end--;
+    return path.substr(0, end);
 }
 
 bool MakeFolder(const std::string& path) {
@@ -111,13 +128,37 @@ bool IsTerminal(FILE* stream) {
     return isatty(fileno(stream)) != 0;
 }
 
-std::string OwnProgram() {
-    return RealPath("/proc/self/exe");
-}
+// Terminals here take UTF-8 as it comes, and an interrupt that finds no
+// handler ends the process by its signal, which shells report as 128 + n.
+void PrepareProcess() {}
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
+}
+
+const char* const kStubVariable = "$SCRPACK_STUB";
+
+// An installed scrpack lives in PREFIX/bin, its stub in PREFIX/share; one run
+// from its build tree takes the stub built beside it.
+std::vector<std::string> StubPlaces() {
+    std::vector<std::string> places;
+    std::string program = RealPath("/proc/self/exe");
+    if (!program.empty()) places.push_back(JoinPath(FolderOf(FolderOf(program)), "share/scrpack/stub.exe"));
+    places.push_back(SCRPACK_BUILD_STUB);
+    return places;
+}
+
+std::string Utf8FromHost(const std::string& host) {
+    return host;
+}
+
+std::string HostFromAnsi(const std::string& ansi) {
+    return authoring::Cp1252ToUtf8(ansi);
+}
+
+bool AnsiFromHost(const std::string& host, std::string* ansi) {
+    return authoring::Utf8ToCp1252(host, ansi, nullptr);
 }
 
 int LastError() {
@@ -170,6 +211,17 @@ void HoldInterrupts() {
 void ReleaseInterrupts() {
     SetMask(SIG_UNBLOCK);
 }
+
+const char* const kStubHelp =
+    "  --stub STUB.exe     the bare installer stub; default: $SCRPACK_STUB, else the stub\n"
+    "                      installed with scrpack (../share/scrpack/stub.exe from the program),\n"
+    "                      else the one of the build tree scrpack was built in\n";
+const char* const kTitleHelp =
+    "  --title TITLE       the screen saver's title, UTF-8; stored in Windows-1252, at most 32 bytes\n";
+const char* const kInPlaceHelp =
+    "OUT may not be IN. An OUT that is a device or a FIFO is written to, never replaced; a\n"
+    "symbolic link is replaced as a link (with -f), its target untouched.\n";
+const char* const kSystemNotes = "";
 
 }  // namespace sys
 }  // namespace scrpack

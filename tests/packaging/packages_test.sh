@@ -1,15 +1,17 @@
 #!/bin/sh
-# The Debian package as a user gets it: made by CPack from this build,
-# holding what it should, unpacked into a folder, and used from there alone:
-# its scrpack packs (finding the stub beside itself), lists and verifies an
-# installer, and its man page renders without a warning.
-#   deb_test.sh BUILD_DIR WORK_DIR
+# The packages as users get them, made by CPack from this build. The Debian
+# package holds what it should and nothing of the Windows build, and is used
+# from a folder it is unpacked into: its scrpack packs (finding the stub
+# beside itself), lists and verifies an installer, and its man page renders
+# without a warning. The zip beside it holds scrpack.exe and stub.exe as
+# built, with the documents, in one folder.
+#   packages_test.sh BUILD_DIR WORK_DIR
 set -eu
 build=$1
 work=$2
 rm -rf "$work"
 mkdir -p "$work/use"
-fail() { echo "deb_test: $*" >&2; exit 1; }
+fail() { echo "packages_test: $*" >&2; exit 1; }
 
 cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log" >&2; fail "cpack failed"; }
@@ -24,6 +26,8 @@ for f in /usr/bin/scrpack /usr/share/scrpack/stub.exe /usr/share/man/man1/scrpac
          /usr/share/doc/scrpack/LICENSE /usr/share/doc/scrpack/CHANGELOG.md; do
     grep -qx "$f" "$work/contents" || fail "$f is not in the package"
 done
+exes=$(grep '\.exe$' "$work/contents" | tr '\n' ' ')
+[ "$exes" = "/usr/share/scrpack/stub.exe " ] || fail "Windows programs in the package besides its stub: $exes"
 dpkg-deb -f "$deb" Package Version Architecture Depends
 
 dpkg-deb -x "$deb" "$work/root"
@@ -40,4 +44,16 @@ run list Sunset.exe | grep -q 'TORVANEL\\KAVRELIN\\Sunset\\Sunset.DAT' || fail "
 run verify Sunset.exe | grep -q '^Sunset.exe: OK: 2 entries' || fail "verify does not find it sound"
 warnings=$(man -l --warnings "$work/root/usr/share/man/man1/scrpack.1" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "man page warnings: $warnings"
-echo "deb_test: ok"
+
+version=$(dpkg-deb -f "$deb" Version)
+zip="$work/out/scrpack-$version-windows-i686.zip"
+[ -f "$zip" ] || fail "no $(basename "$zip") in $work/out"
+echo "package: $(basename "$zip")"
+top="scrpack-$version-windows-i686"
+python3 -c 'import sys, zipfile; print("\n".join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))' "$zip" >"$work/zip-contents"
+printf '%s\n' "$top/CHANGELOG.md" "$top/LICENSE" "$top/README.md" "$top/scrpack.exe" "$top/stub.exe" |
+    diff - "$work/zip-contents" >&2 || fail "the zip does not hold exactly scrpack.exe, stub.exe and the documents"
+python3 -m zipfile -e "$zip" "$work/zip"
+cmp "$work/zip/$top/scrpack.exe" "$build/cross/scrpack.exe" || fail "the zip's scrpack.exe is not the one built"
+cmp "$work/zip/$top/stub.exe" "$build/cross/stub.exe" || fail "the zip's stub.exe is not the one built"
+echo "packages_test: ok"
