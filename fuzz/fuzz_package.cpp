@@ -20,20 +20,20 @@
 
 namespace {
 
-std::string g_path;
+std::string gPath;
 
 void RemoveInput() {
-    if (!g_path.empty()) unlink(g_path.c_str());
+    if (!gPath.empty()) unlink(gPath.c_str());
 }
 
 const std::string& InputPath() {
-    if (g_path.empty()) {
+    if (gPath.empty()) {
         const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
         if (!dir || !*dir) dir = "/tmp";
-        g_path = std::string(dir) + "/fuzz_package_" + std::to_string(getpid()) + ".exe";
+        gPath = std::string(dir) + "/fuzz_package_" + std::to_string(getpid()) + ".exe";
         std::atexit(RemoveInput);
     }
-    return g_path;
+    return gPath;
 }
 
 void Require(bool condition, const char* what) {

@@ -10,7 +10,7 @@ namespace scrpack {
 
 namespace {
 
-bool g_quiet = false;
+bool gQuiet = false;
 
 const Option* FindOption(const std::vector<Option>& options, const std::string& name) {
     for (const Option& option : options)
@@ -108,11 +108,11 @@ bool ParseNumber(const std::string& text, uint64_t max, uint64_t* value) {
 }
 
 void SetQuiet(bool quiet) {
-    g_quiet = quiet;
+    gQuiet = quiet;
 }
 
 bool Quiet() {
-    return g_quiet;
+    return gQuiet;
 }
 
 int Error(int code, const std::string& message) {
@@ -123,14 +123,14 @@ int Error(int code, const std::string& message) {
 }
 
 void Warning(const std::string& message) {
-    if (g_quiet) return;
+    if (gQuiet) return;
     std::fflush(stdout);
     std::fprintf(stderr, "scrpack: warning: %s\n", message.c_str());
     std::fflush(stderr);
 }
 
 void Say(const std::string& line) {
-    if (g_quiet) return;
+    if (gQuiet) return;
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);  // progress shows as it is made, also where output is buffered
 }

@@ -171,11 +171,11 @@ std::string ErrorText(int error) {
 
 namespace {
 
-void (*g_cleanup)() = nullptr;
+void (*gCleanup)() = nullptr;
 const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void Interrupted(int signal) {
-    if (g_cleanup) g_cleanup();
+    if (gCleanup) gCleanup();
     _exit(128 + signal);
 }
 
@@ -189,7 +189,7 @@ void SetMask(int how) {
 }  // namespace
 
 void OnInterrupt(void (*cleanup)()) {
-    g_cleanup = cleanup;
+    gCleanup = cleanup;
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_handler = Interrupted;

@@ -187,13 +187,13 @@ struct Lock {
     Lock() { InitializeCriticalSection(&section); }
 };
 
-Lock g_lock;
-std::vector<Temporary> g_temporaries;
-std::vector<MadeFolder> g_folders;
-void (*g_cleanup)() = nullptr;
-HANDLE g_mainThread = nullptr;
-bool g_interrupted = false;  // set by the handler, with the main thread stopped
-UINT g_consoleCodePage = 0;  // to restore at the end; 0 while unchanged
+Lock gLock;
+std::vector<Temporary> gTemporaries;
+std::vector<MadeFolder> gFolders;
+void (*gCleanup)() = nullptr;
+HANDLE gMainThread = nullptr;
+bool gInterrupted = false;  // set by the handler, with the main thread stopped
+UINT gConsoleCodePage = 0;  // to restore at the end; 0 while unchanged
 
 // Deleted once its last handle is closed; a folder only when it is empty.
 bool MarkDeleted(HANDLE own) {
@@ -205,10 +205,10 @@ bool MarkDeleted(HANDLE own) {
 // The record of a temporary file is dropped; its own handle closed.
 void ForgetTemporary(const std::string& path) {
     HoldInterrupts();
-    for (size_t i = 0; i < g_temporaries.size(); i++) {
-        if (g_temporaries[i].path != path) continue;
-        CloseHandle(g_temporaries[i].own);
-        g_temporaries.erase(g_temporaries.begin() + long(i));
+    for (size_t i = 0; i < gTemporaries.size(); i++) {
+        if (gTemporaries[i].path != path) continue;
+        CloseHandle(gTemporaries[i].own);
+        gTemporaries.erase(gTemporaries.begin() + long(i));
         break;
     }
     ReleaseInterrupts();
@@ -216,10 +216,10 @@ void ForgetTemporary(const std::string& path) {
 
 void ForgetFolder(const std::string& path) {
     HoldInterrupts();
-    for (size_t i = 0; i < g_folders.size(); i++) {
-        if (g_folders[i].path != path) continue;
-        CloseHandle(g_folders[i].own);
-        g_folders.erase(g_folders.begin() + long(i));
+    for (size_t i = 0; i < gFolders.size(); i++) {
+        if (gFolders[i].path != path) continue;
+        CloseHandle(gFolders[i].own);
+        gFolders.erase(gFolders.begin() + long(i));
         break;
     }
     ReleaseInterrupts();
@@ -229,7 +229,7 @@ void ForgetFolder(const std::string& path) {
 // handle is closed too (the main thread is stopped) unless the runtime
 // closed it already, when the number may name another file by now.
 bool ClearTemporary(const std::string& path) {
-    for (Temporary& t : g_temporaries) {
+    for (Temporary& t : gTemporaries) {
         if (t.path != path || !t.own) continue;
         MarkDeleted(t.own);
         if (SameFileHandles(t.own, t.runtime)) CloseHandle(t.runtime);
@@ -241,7 +241,7 @@ bool ClearTemporary(const std::string& path) {
 }
 
 bool ClearFolder(const std::string& path) {
-    for (MadeFolder& f : g_folders) {
+    for (MadeFolder& f : gFolders) {
         if (f.path != path || !f.own) continue;
         bool removed = MarkDeleted(f.own);
         CloseHandle(f.own);
@@ -252,18 +252,18 @@ bool ClearFolder(const std::string& path) {
 }
 
 void RestoreConsole() {
-    if (g_consoleCodePage) SetConsoleOutputCP(g_consoleCodePage);
+    if (gConsoleCodePage) SetConsoleOutputCP(gConsoleCodePage);
 }
 
 BOOL WINAPI Interrupted(DWORD event) {
     int code = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 130 : event == CTRL_CLOSE_EVENT ? 129 : 143;
-    EnterCriticalSection(&g_lock.section);  // never left: the process ends here
-    SuspendThread(g_mainThread);
+    EnterCriticalSection(&gLock.section);  // never left: the process ends here
+    SuspendThread(gMainThread);
     CONTEXT context;
     context.ContextFlags = CONTEXT_CONTROL;
-    GetThreadContext(g_mainThread, &context);  // returns once the thread has stopped
-    g_interrupted = true;
-    if (g_cleanup) g_cleanup();
+    GetThreadContext(gMainThread, &context);  // returns once the thread has stopped
+    gInterrupted = true;
+    if (gCleanup) gCleanup();
     RestoreConsole();
     TerminateProcess(GetCurrentProcess(), UINT(code));
     return TRUE;
@@ -271,8 +271,8 @@ BOOL WINAPI Interrupted(DWORD event) {
 
 // From the main thread, once.
 void WatchConsoleEvents() {
-    if (g_mainThread) return;
-    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &g_mainThread,
+    if (gMainThread) return;
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &gMainThread,
                     THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, 0);
     SetConsoleCtrlHandler(Interrupted, TRUE);
 }
@@ -388,20 +388,20 @@ bool MakeFolder(const std::string& path) {
         CreateFileA(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (own != INVALID_HANDLE_VALUE) {
         HoldInterrupts();
-        g_folders.push_back({path, own});
+        gFolders.push_back({path, own});
         ReleaseInterrupts();
     }
     return true;
 }
 
 bool RemoveFolder(const std::string& path) {
-    if (g_interrupted) return ClearFolder(path);
+    if (gInterrupted) return ClearFolder(path);
     ForgetFolder(path);
     return RemoveDirectoryA(path.c_str()) || Failed();
 }
 
 bool RemoveFile(const std::string& path) {
-    if (g_interrupted) return ClearTemporary(path);
+    if (gInterrupted) return ClearTemporary(path);
     ForgetTemporary(path);
     return DeleteFileA(path.c_str()) || Failed();
 }
@@ -441,7 +441,7 @@ FILE* CreateTempFile(const std::string& folder, std::string* path) {
             errno = error;
             break;
         }
-        g_temporaries.push_back({name, own, file});
+        gTemporaries.push_back({name, own, file});
         *path = name;
     }
     ReleaseInterrupts();
@@ -476,7 +476,7 @@ void PrepareProcess() {
     if (!out && !err) return;
     UINT codePage = GetConsoleOutputCP();
     if (!SetConsoleOutputCP(CP_UTF8)) return;
-    g_consoleCodePage = codePage;
+    gConsoleCodePage = codePage;
     std::atexit(RestoreConsole);
     for (FILE* stream : {out ? stdout : nullptr, err ? stderr : nullptr}) {
         if (!stream) continue;
@@ -542,16 +542,16 @@ std::string ErrorText(int error) {
 void OnInterrupt(void (*cleanup)()) {
     WatchConsoleEvents();
     HoldInterrupts();
-    g_cleanup = cleanup;
+    gCleanup = cleanup;
     ReleaseInterrupts();
 }
 
 void HoldInterrupts() {
-    EnterCriticalSection(&g_lock.section);
+    EnterCriticalSection(&gLock.section);
 }
 
 void ReleaseInterrupts() {
-    LeaveCriticalSection(&g_lock.section);
+    LeaveCriticalSection(&gLock.section);
 }
 
 const char* const kStubHelp =
