@@ -72,11 +72,17 @@ void RebuildTree(struct HuffTree* tree) {
 
 void ClimbTree(struct HuffTree* tree, unsigned c) {
     uint16_t* weight = tree->weight;
+    const uint16_t* parent = tree->parent;
+    size_t n = c;  // as wide as a pointer: w[1] below needs no index arithmetic
     do {
-        unsigned k = ++weight[c];
-        if (k > weight[c + 1]) c = ExchangeNode(tree, c, k);
-        c = tree->parent[c];
-    } while (c != 0);
+        uint16_t* w = weight + n;
+        unsigned old = *w;
+        if (old >= w[1])  // counted, it would outweigh the next node
+            n = ExchangeNode(tree, (unsigned)n, old + 1);
+        else
+            *w = (uint16_t)(old + 1);
+        n = parent[n];
+    } while (n != 0);
 }
 
 void UpdateTree(struct HuffTree* tree, int symbol) {

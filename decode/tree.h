@@ -49,16 +49,18 @@ static inline void AdoptChildren(struct HuffTree* tree, unsigned n) {
     if (k < NODE_COUNT) tree->parent[k + 1] = (uint16_t)n;
 }
 
-// One exchange of an update: node c, just counted to weight k, outweighs the
-// next node, and moves behind the last node still lighter than k (the
-// sentinel ends the scan; the root, heavier than any node below it, is never
-// reached). Returns its new index. Inline, as UpdateTreeOnPath below.
+// One exchange of an update: node c, not yet counted (weight k - 1), weighs
+// as much as the next node, so counted it would outweigh it. It moves behind
+// the last node still lighter than k (the sentinel ends the scan; the root,
+// heavier than any node below it, is never reached) and is counted there.
+// Every node from c to that one weighs k - 1, so index c keeps its weight.
+// Returns the new index. Inline, as UpdateTreeOnPath below.
 static inline unsigned ExchangeNode(struct HuffTree* tree, unsigned c, unsigned k) {
     uint16_t* weight = tree->weight;
     uint16_t* child = tree->child;
-    unsigned l = c + 1;
-    while (k > weight[l + 1]) l++;
-    weight[c] = weight[l];
+    const uint16_t* last = weight + c + 1;
+    while (k > last[1]) last++;
+    unsigned l = (unsigned)(last - weight);
     weight[l] = (uint16_t)k;
     unsigned i = child[c];
     child[c] = child[l];
@@ -85,17 +87,20 @@ static inline void UpdateTreeOnPath(struct HuffTree* tree, const uint16_t* path,
         UpdateTree(tree, tree->child[path[length - 1]] - NODE_COUNT);
         return;
     }
-    for (int i = length - 1; i >= 0; i--) {
-        unsigned c = path[i];
-        unsigned k = ++weight[c];
-        if (k > weight[c + 1]) {
-            unsigned up = tree->parent[ExchangeNode(tree, c, k)];
-            if (up != (i > 0 ? path[i - 1] : (unsigned)ROOT)) {
+    const uint16_t* at = path + length;
+    do {
+        uint16_t* w = weight + *--at;  // a pointer, so that w[1] needs no index arithmetic
+        unsigned old = *w;
+        if (old >= w[1]) {  // counted, it would outweigh the next node
+            unsigned up = tree->parent[ExchangeNode(tree, (unsigned)(w - weight), old + 1)];
+            if (up != (at != path ? at[-1] : (unsigned)ROOT)) {
                 ClimbTree(tree, up);
                 return;
             }
+        } else {
+            *w = (uint16_t)(old + 1);
         }
-    }
+    } while (at != path);
     weight[ROOT]++;
 }
 
