@@ -35,6 +35,7 @@ void InitTree(struct HuffTree* tree) {
     tree->parent[ROOT] = 0;
     memset(tree->watched, 0, sizeof tree->watched);
     tree->watchedChanged = 1;
+    if (NAME_CHANGES) tree->changedCount = CHANGED_MAX + 1;
 }
 
 void RebuildTree(struct HuffTree* tree) {
@@ -68,6 +69,7 @@ void RebuildTree(struct HuffTree* tree) {
     for (int i = 0; i < NODE_COUNT; i++) AdoptChildren(tree, (unsigned)i);
     tree->parent[ROOT] = 0;
     tree->watchedChanged = 1;
+    if (NAME_CHANGES) tree->changedCount = CHANGED_MAX + 1;
 }
 
 void ClimbTree(struct HuffTree* tree, unsigned c) {

@@ -7,6 +7,12 @@
 // halved leaf weights when the root's weight reaches WEIGHT_LIMIT, inside the
 // update of the symbol that would carry it further (the 32,485th of a stream).
 //
+// Sorted by weight, with the two children of every node side by side, the
+// tree is a Huffman tree of its leaf weights. A leaf n levels deep in a tree
+// whose leaves weigh at least 1 needs a root weight of at least the Fibonacci
+// number F(n + 2); F(24) = 46,368 is beyond WEIGHT_LIMIT, so no code is
+// longer than MAX_CODE_BITS = 21 bits, whatever the symbols sent.
+//
 // C headers only: this is part of the stub.
 #ifndef DECODE_TREE_H
 #define DECODE_TREE_H
@@ -22,7 +28,9 @@ enum {
     ROOT = NODE_COUNT - 1,              // 566
     WEIGHT_LIMIT = 0x8000,
     FIRST_LENGTH_SYMBOL = 256,          // symbol of a match of MIN_MATCH bytes
-    RING_START = RING_SIZE - MAX_MATCH  // 4066: where a stream starts writing
+    RING_START = RING_SIZE - MAX_MATCH, // 4066: where a stream starts writing
+    MAX_CODE_BITS = 21,                 // longest code: see below
+    CHANGED_MAX = 16                    // changed watched nodes a tree names (HuffTree.changed)
 };
 static_assert(NODE_COUNT == 567 && ROOT == 566, "tree size");
 static_assert(SYMBOL_COUNT == 256 + MAX_MATCH - MIN_MATCH + 1, "one symbol per match length");
@@ -35,7 +43,30 @@ struct HuffTree {
     uint8_t watchedChanged;       // 1 once the child value of a watched node changed since a reader cleared
                                   // this (set by InitTree and RebuildTree): lets a reader keep a copy of
                                   // the tree's top levels
+    uint8_t changedCount;         // how many nodes `changed` names; above CHANGED_MAX when they were too many
+                                  // to name (or after InitTree and RebuildTree); a reader clears it along
+                                  // with watchedChanged
+    uint16_t changed[CHANGED_MAX];  // the watched nodes whose child values changed since then, so that a
+                                    // reader can mend its copy where it changed (hosts only)
 };
+
+// Hosts name the watched nodes that changed, so that a reader's copy can be
+// mended in place; the stub, built for size, only flags a change, and its
+// reader builds its copy afresh.
+#if defined(__OPTIMIZE_SIZE__)
+enum { NAME_CHANGES = 0 };
+#else
+enum { NAME_CHANGES = 1 };
+#endif
+
+// Flags a change to the child value of watched node n and names it, or
+// notes that there were too many to name.
+static inline void NoteWatchedChange(struct HuffTree* tree, unsigned n) {
+    unsigned count = tree->changedCount;
+    tree->watchedChanged = 1;
+    if (count < CHANGED_MAX) tree->changed[count] = (uint16_t)n;
+    tree->changedCount = (uint8_t)(count < CHANGED_MAX ? count + 1 : CHANGED_MAX + 1);
+}
 
 void InitTree(struct HuffTree* tree);
 void UpdateTree(struct HuffTree* tree, int symbol);
@@ -67,7 +98,12 @@ static inline unsigned ExchangeNode(struct HuffTree* tree, unsigned c, unsigned 
     child[l] = (uint16_t)i;
     AdoptChildren(tree, l);
     AdoptChildren(tree, c);
-    tree->watchedChanged |= (uint8_t)(tree->watched[c] | tree->watched[l]);
+    if (!NAME_CHANGES) {
+        tree->watchedChanged |= (uint8_t)(tree->watched[c] | tree->watched[l]);
+    } else {
+        if (tree->watched[c]) NoteWatchedChange(tree, c);
+        if (tree->watched[l]) NoteWatchedChange(tree, l);
+    }
     return l;
 }
 
