@@ -69,20 +69,26 @@ void ItemWriter::Bits(uint32_t value, int count) {
 }
 
 // The path from the root to the symbol's leaf, found bottom-up, sent
-// top-down; then the code adapts, as it does in the decoder.
+// top-down; then the code adapts, as it does in the decoder, along the path
+// just found (stored from the end, so that it reads root's child first).
 void ItemWriter::Symbol(int symbol) {
+    uint16_t path[SYMBOL_COUNT];
     uint64_t code = 0;
     int length = 0;
-    for (unsigned c = tree_.parent[NODE_COUNT + symbol]; c != ROOT; c = tree_.parent[c]) {
-        code |= uint64_t(c - tree_.child[tree_.parent[c]]) << length;
+    for (unsigned c = tree_.parent[NODE_COUNT + symbol]; c != ROOT;) {
+        unsigned up = tree_.parent[c];
+        code |= uint64_t(c - tree_.child[up]) << length;
         length++;
+        path[SYMBOL_COUNT - length] = uint16_t(c);
+        c = up;
     }
-    while (length > 32) {
-        length -= 32;
-        Bits(uint32_t(code >> length), 32);
+    int bits = length;
+    while (bits > 32) {
+        bits -= 32;
+        Bits(uint32_t(code >> bits), 32);
     }
-    Bits(uint32_t(code), length);
-    UpdateTree(&tree_, symbol);
+    Bits(uint32_t(code), bits);
+    UpdateTreeOnPath(&tree_, path + SYMBOL_COUNT - length, length);
 }
 
 void ItemWriter::Literal(uint8_t byte) {
