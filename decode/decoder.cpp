@@ -88,11 +88,7 @@ static const uint64_t NO_MISSING = UINT64_MAX;
 // from a full bit buffer with no look at the input (FAST_ITEMS), and short
 // match copies by pattern (PATTERN_COPY). The stub, built for size, goes
 // the general way only.
-#if defined(__OPTIMIZE_SIZE__)
-enum { FAST_ITEMS = 0, PATTERN_COPY = 0 };
-#else
-enum { FAST_ITEMS = 1, PATTERN_COPY = 1 };
-#endif
+enum { FAST_ITEMS = FOR_SPEED, PATTERN_COPY = FOR_SPEED };
 typedef uintptr_t BitWord;
 enum { WORD_BITS = 8 * sizeof(BitWord) };
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "LoadBigEndian swaps the bytes of a word");
