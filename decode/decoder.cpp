@@ -74,11 +74,21 @@ const uint8_t DISTANCE_PREFIX_LEN[256] = {
      8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,
 };
 
-enum { RING_MASK = RING_SIZE - 1 };
+enum {
+    RING_MASK = RING_SIZE - 1,
+    MAX_DISTANCE_BITS = 8 + 6,                       // longest distance code: prefix and low bits
+    ITEM_BITS = MAX_CODE_BITS + MAX_DISTANCE_BITS    // longest item
+};
 static const uint64_t NO_MISSING = UINT64_MAX;
 
 // The bit buffer is a machine word: 64 bits on the hosts, 32 in the stub,
 // whose smaller shifts and loads keep it small.
+//
+// Hosts also take the ways that are faster but cost code: a whole item read
+// from a full bit buffer with no look at the input (FAST_ITEMS), and short
+// match copies by pattern (PATTERN_COPY). The stub, built for size, goes
+// the general way only.
+enum { FAST_ITEMS = FOR_SPEED, PATTERN_COPY = FOR_SPEED };
 typedef uintptr_t BitWord;
 enum { WORD_BITS = 8 * sizeof(BitWord) };
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "LoadBigEndian swaps the bytes of a word");
@@ -108,12 +118,21 @@ static inline BitWord LoadBigEndian(const uint8_t* p) {
 // The first TOP_BITS levels of the code tree, resolved for every bit
 // pattern: a walk starts with one lookup instead of a load per level. The top
 // of the tree changes shape only rarely (exchanges happen almost always far
-// below it), so the table is rebuilt only when the tree reports a change to
-// the child value of a node it depends on (the tree's watched nodes).
-enum { TOP_BITS = 5, TOP_SIZE = 1 << TOP_BITS };
+// below it), so the table changes only when the tree reports a change to the
+// child value of a node it depends on (the tree's watched nodes). The stub
+// then builds it afresh, five levels deep; hosts mend the entries below the
+// nodes the tree names (NAME_CHANGES), which makes a table seven levels deep
+// cheap to keep. Seven levels hold about two codes in three whole (of the
+// bench corpus), and a walk that needs no more than the table ends without
+// waiting for a load per level. Deeper tables cost more in mending than they
+// save.
+enum { TOP_BITS = NAME_CHANGES ? 7 : 5, TOP_SIZE = 1 << TOP_BITS };
 
 // The walk goes on from the last node of an entry by reading its child value
 // afresh, so only the nodes before it (and the root) must keep their shape.
+// Hosts also keep each entry's last node apart, where a walk finds it
+// without waiting for the entry's length; most walks need nothing more from
+// the table.
 struct TopEntry {
     uint16_t length;            // bits used, 1..TOP_BITS (fewer when a leaf comes first)
     uint16_t path[TOP_BITS];    // the nodes passed, root's child first
@@ -121,6 +140,8 @@ struct TopEntry {
 
 struct TopTable {
     struct TopEntry entry[TOP_SIZE];  // indexed by the next TOP_BITS bits
+    uint16_t last[TOP_SIZE];          // hosts: the last node of each entry's path
+    uint8_t heldLeaf[NODE_COUNT];     // hosts: for a watched node, 1 if it held a leaf when last walked
 };
 
 struct DecodeState {
@@ -199,6 +220,18 @@ static inline unsigned ReadEightBits(struct BitReader* br, FILE* in) {
     return bits;
 }
 
+// 1 when the next item may be read with no refill between its bits: the
+// buffer holds the longest item. Taking a byte whenever no more than 8 bits
+// are valid would meanwhile take at most one byte more than the buffer
+// holds, and that byte is in the read block: this many bits are valid only
+// after a word was taken from the block, which leaves at least one byte
+// there (a word refill takes at most sizeof(BitWord) - 1 bytes of a block
+// that holds a whole word). So no read call comes earlier or later than it
+// would.
+static inline int HoldsWholeItem(const struct BitReader* br) {
+    return br->count >= ITEM_BITS;
+}
+
 // 1 when some bit used so far came from a stand-in zero.
 static inline int UsedMissingBits(const struct BitReader* br) {
     uint64_t used = br->taken * 8 - br->count;
@@ -207,32 +240,91 @@ static inline int UsedMissingBits(const struct BitReader* br) {
 
 // --- Items ----------------------------------------------------------------
 
-// The table depends on the child values of the root and of every node a
-// path passes before its last one: those are the nodes the tree watches.
+// Completes the entry for `bits` below its first `length` nodes, descending
+// from n, the child value of the last of them (of the root if none), which
+// must not be a leaf, down to a leaf or TOP_BITS levels. The entry depends on
+// the child values of the root and of every node it passes before its last
+// one, so the tree watches those. Hosts also watch a last node that is a
+// leaf above TOP_BITS levels (and note that it is one): should it come to
+// hold a subtree, the entry must grow.
+static void WalkEntry(struct TopTable* top, struct HuffTree* tree, unsigned bits, unsigned length, unsigned n) {
+    struct TopEntry* e = &top->entry[bits];
+    unsigned node;
+    for (;;) {
+        node = n + ((bits >> (TOP_BITS - 1 - length)) & 1);
+        e->path[length++] = (uint16_t)node;
+        n = tree->child[node];
+        if (n >= NODE_COUNT || length == TOP_BITS) break;
+        tree->watched[node] = 1;
+        if (NAME_CHANGES) top->heldLeaf[node] = 0;
+    }
+    e->length = (uint16_t)length;
+    if (NAME_CHANGES) {
+        top->last[bits] = (uint16_t)node;
+        if (length < TOP_BITS) {  // a leaf above TOP_BITS levels
+            tree->watched[node] = 1;
+            top->heldLeaf[node] = 1;
+        }
+    }
+}
+
 static void BuildTopTable(struct TopTable* top, struct HuffTree* tree) {
     memset(tree->watched, 0, sizeof tree->watched);
     tree->watched[ROOT] = 1;
-    for (unsigned bits = 0; bits < TOP_SIZE; bits++) {
-        struct TopEntry* e = &top->entry[bits];
-        unsigned n = tree->child[ROOT];
-        unsigned length = 0;
-        for (;;) {
-            unsigned node = n + ((bits >> (TOP_BITS - 1 - length)) & 1);
-            e->path[length++] = (uint16_t)node;
-            n = tree->child[node];
-            if (n >= NODE_COUNT || length == TOP_BITS) break;
-            tree->watched[node] = 1;
+    for (unsigned bits = 0; bits < TOP_SIZE; bits++) WalkEntry(top, tree, bits, 0, tree->child[ROOT]);
+}
+
+// Brings the entries below node y up to date after its child value changed.
+// They are the entries whose bits begin with y's code, if y stands less than
+// TOP_BITS levels deep; otherwise no entry depends on y. A leaf that gave
+// way to another leaf changes no entry: each ends at y as before.
+static void MendTopTable(struct TopTable* top, struct HuffTree* tree, unsigned y) {
+    unsigned n = tree->child[y];
+    if (top->heldLeaf[y] && n >= NODE_COUNT) return;
+    unsigned depth = 0, code = 0;
+    for (unsigned x = y; x != ROOT; depth++) {
+        if (depth == TOP_BITS - 1) return;
+        unsigned up = tree->parent[x];
+        code |= (x - tree->child[up]) << depth;
+        x = up;
+    }
+    unsigned first = code << (TOP_BITS - depth);
+    unsigned last = first + (1u << (TOP_BITS - depth));
+    top->heldLeaf[y] = n >= NODE_COUNT;
+    for (unsigned bits = first; bits < last; bits++) {
+        if (n < NODE_COUNT) {
+            WalkEntry(top, tree, bits, depth, n);
+        } else {  // the entries end at y
+            top->entry[bits].length = (uint16_t)depth;
+            top->last[bits] = (uint16_t)y;
         }
-        e->length = (uint16_t)length;
+    }
+}
+
+// Makes the table match the tree again. Mending is exact. Take an entry and
+// the path its bits now take: above the first node on it whose child value
+// changed, the path is the one the entry holds (those nodes kept their child
+// values), and every node on it was watched, so that node was named; its
+// mend walks the entry again below it, and only mends of nodes further down
+// the same path write to the entry after that. An entry whose path passes no
+// changed node would come out as it is. Watched nodes that no longer lie on
+// a path stay watched until the next full build, which costs only a
+// needless mend.
+static void RefreshTopTable(struct TopTable* top, struct HuffTree* tree) {
+    if (NAME_CHANGES && tree->changedCount <= CHANGED_MAX) {
+        for (unsigned i = 0; i < tree->changedCount; i++) MendTopTable(top, tree, tree->changed[i]);
+    } else {
+        BuildTopTable(top, tree);
     }
     tree->watchedChanged = 0;
+    if (NAME_CHANGES) tree->changedCount = 0;
 }
 
 // Walks from the root to a leaf, the first levels by one table lookup, the
 // rest one bit per level, noting the path for the update that follows.
 static inline int DecodeSymbol(struct HuffTree* tree, struct TopTable* top, struct BitReader* br, FILE* in,
                                uint16_t* path) {
-    if (tree->watchedChanged) BuildTopTable(top, tree);
+    if (tree->watchedChanged) RefreshTopTable(top, tree);
     if (br->count <= 8) Refill(br, in, 8);  // at least 9 bits to look at
     const struct TopEntry* e = &top->entry[br->buffer >> (WORD_BITS - TOP_BITS)];
     int depth = e->length;
@@ -248,12 +340,52 @@ static inline int DecodeSymbol(struct HuffTree* tree, struct TopTable* top, stru
     return (int)(n - NODE_COUNT);
 }
 
+// DecodeSymbol for a buffer that holds at least MAX_CODE_BITS bits: the walk
+// takes them with no look at the count or the input. Where the table holds
+// the whole code, the update reads the path from the table.
+static inline int WalkCode(struct HuffTree* tree, struct TopTable* top, struct BitReader* br, uint16_t* path) {
+    if (tree->watchedChanged) RefreshTopTable(top, tree);
+    BitWord buffer = br->buffer;
+    size_t bits = buffer >> (WORD_BITS - TOP_BITS);
+    const struct TopEntry* e = &top->entry[bits];
+    unsigned depth = e->length;
+    unsigned n = tree->child[top->last[bits]];
+    buffer <<= depth;
+    if (n >= NODE_COUNT) {
+        br->buffer = buffer;
+        br->count -= depth;
+        UpdateTreeOnPath(tree, e->path, (int)depth);
+        return (int)(n - NODE_COUNT);
+    }
+    memcpy(path, e->path, sizeof e->path);
+    do {
+        unsigned node = n + (unsigned)(buffer >> (WORD_BITS - 1));
+        buffer <<= 1;
+        path[depth++] = (uint16_t)node;
+        n = tree->child[node];
+    } while (n < NODE_COUNT);
+    br->buffer = buffer;
+    br->count -= depth;
+    UpdateTreeOnPath(tree, path, (int)depth);
+    return (int)(n - NODE_COUNT);
+}
+
 static inline unsigned DecodeDistance(struct BitReader* br, FILE* in) {
     unsigned w = ReadEightBits(br, in);
     unsigned high = DISTANCE_HIGH[w];
     unsigned extra = DISTANCE_PREFIX_LEN[w] - 2u;
     w = (w << extra) | ReadBits(br, in, extra);
     return high * 64 + (w & 63);
+}
+
+// DecodeDistance for a buffer that holds at least MAX_DISTANCE_BITS bits.
+static inline unsigned TakeDistance(struct BitReader* br) {
+    unsigned w = (unsigned)(br->buffer >> (WORD_BITS - 8));
+    unsigned length = DISTANCE_PREFIX_LEN[w] + 6u;
+    unsigned low = (unsigned)(br->buffer >> (WORD_BITS - length)) & 63;
+    br->buffer <<= length;
+    br->count -= length;
+    return DISTANCE_HIGH[w] * 64u + low;
 }
 
 // Read at FIRST_BYTES_MASK + 8 - n: eight bytes of which the first n are
@@ -263,12 +395,8 @@ static const uint8_t FIRST_BYTES_MASK[16] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
 // A match whose source starts fewer than eight bytes back repeats its first
 // `period` (d + 1) bytes: the hosts build eight bytes of that pattern with a
 // multiplication and move it on by whole periods, eight bytes at a time; the
-// stub, built for size, copies such a match byte by byte instead.
-#if defined(__OPTIMIZE_SIZE__)
-enum { PATTERN_COPY = 0 };
-#else
-enum { PATTERN_COPY = 1 };
-#endif
+// stub, built for size, copies such a match byte by byte instead
+// (PATTERN_COPY).
 
 // Indexed by the period (1..7): its bytes repeated to fill eight, as a
 // factor; and how far the pattern moves on from one eight bytes to the next
@@ -420,7 +548,11 @@ static inline uint32_t DecodeItems(FILE* in, FILE* out, uint32_t originalSize, u
 
     while (count < originalSize && !g_writeBlock.failed) {
         if (stopWhenShort && bits.firstMissing != NO_MISSING && UsedMissingBits(&bits)) break;
-        int symbol = DecodeSymbol(tree, top, &bits, in, path);
+        // A word from the read block, where one is there, lets the buffer hold
+        // a whole item; near the end of the block, bits are taken one by one.
+        if (FAST_ITEMS && bits.count < ITEM_BITS) Refill(&bits, in, 8);
+        int fast = FAST_ITEMS && HoldsWholeItem(&bits);
+        int symbol = fast ? WalkCode(tree, top, &bits, path) : DecodeSymbol(tree, top, &bits, in, path);
         if (symbol < 256) {
             ring[r] = (uint8_t)symbol;
             r = (r + 1) & RING_MASK;
@@ -428,7 +560,7 @@ static inline uint32_t DecodeItems(FILE* in, FILE* out, uint32_t originalSize, u
             count++;
             continue;
         }
-        uint32_t d = DecodeDistance(&bits, in);
+        uint32_t d = fast ? TakeDistance(&bits) : DecodeDistance(&bits, in);
         uint32_t n = (uint32_t)symbol - (FIRST_LENGTH_SYMBOL - MIN_MATCH);
         // Source ring position of the first byte, counted from the stream's
         // first blank: below 0 it is one of the positions not yet written.

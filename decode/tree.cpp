@@ -35,6 +35,7 @@ void InitTree(struct HuffTree* tree) {
     tree->parent[ROOT] = 0;
     memset(tree->watched, 0, sizeof tree->watched);
     tree->watchedChanged = 1;
+    if (NAME_CHANGES) tree->changedCount = CHANGED_MAX + 1;
 }
 
 void RebuildTree(struct HuffTree* tree) {
@@ -68,15 +69,22 @@ void RebuildTree(struct HuffTree* tree) {
     for (int i = 0; i < NODE_COUNT; i++) AdoptChildren(tree, (unsigned)i);
     tree->parent[ROOT] = 0;
     tree->watchedChanged = 1;
+    if (NAME_CHANGES) tree->changedCount = CHANGED_MAX + 1;
 }
 
 void ClimbTree(struct HuffTree* tree, unsigned c) {
     uint16_t* weight = tree->weight;
+    const uint16_t* parent = tree->parent;
+    size_t n = c;  // as wide as a pointer: w[1] below needs no index arithmetic
     do {
-        unsigned k = ++weight[c];
-        if (k > weight[c + 1]) c = ExchangeNode(tree, c, k);
-        c = tree->parent[c];
-    } while (c != 0);
+        uint16_t* w = weight + n;
+        unsigned old = *w;
+        if (old >= w[1])  // counted, it would outweigh the next node
+            n = ExchangeNode(tree, (unsigned)n, old + 1);
+        else
+            *w = (uint16_t)(old + 1);
+        n = parent[n];
+    } while (n != 0);
 }
 
 void UpdateTree(struct HuffTree* tree, int symbol) {

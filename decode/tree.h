@@ -7,6 +7,12 @@
 // halved leaf weights when the root's weight reaches WEIGHT_LIMIT, inside the
 // update of the symbol that would carry it further (the 32,485th of a stream).
 //
+// Sorted by weight, with the two children of every node side by side, the
+// tree is a Huffman tree of its leaf weights. A leaf n levels deep in a tree
+// whose leaves weigh at least 1 needs a root weight of at least the Fibonacci
+// number F(n + 2); F(24) = 46,368 is beyond WEIGHT_LIMIT, so no code is
+// longer than MAX_CODE_BITS = 21 bits, whatever the symbols sent.
+//
 // C headers only: this is part of the stub.
 #ifndef DECODE_TREE_H
 #define DECODE_TREE_H
@@ -22,7 +28,9 @@ enum {
     ROOT = NODE_COUNT - 1,              // 566
     WEIGHT_LIMIT = 0x8000,
     FIRST_LENGTH_SYMBOL = 256,          // symbol of a match of MIN_MATCH bytes
-    RING_START = RING_SIZE - MAX_MATCH  // 4066: where a stream starts writing
+    RING_START = RING_SIZE - MAX_MATCH, // 4066: where a stream starts writing
+    MAX_CODE_BITS = 21,                 // longest code: see below
+    CHANGED_MAX = 16                    // changed watched nodes a tree names (HuffTree.changed)
 };
 static_assert(NODE_COUNT == 567 && ROOT == 566, "tree size");
 static_assert(SYMBOL_COUNT == 256 + MAX_MATCH - MIN_MATCH + 1, "one symbol per match length");
@@ -35,37 +43,77 @@ struct HuffTree {
     uint8_t watchedChanged;       // 1 once the child value of a watched node changed since a reader cleared
                                   // this (set by InitTree and RebuildTree): lets a reader keep a copy of
                                   // the tree's top levels
+    uint8_t changedCount;         // how many nodes `changed` names; above CHANGED_MAX when they were too many
+                                  // to name (or after InitTree and RebuildTree); a reader clears it along
+                                  // with watchedChanged
+    uint16_t changed[CHANGED_MAX];  // the watched nodes whose child values changed since then, so that a
+                                    // reader can mend its copy where it changed (hosts only)
 };
+
+// The stub is built for size, the hosts for speed: where a faster way costs
+// code, the stub takes the shorter one, as the compiler's own setting says.
+#if defined(__OPTIMIZE_SIZE__)
+enum { FOR_SPEED = 0 };
+#else
+enum { FOR_SPEED = 1 };
+#endif
+
+// Hosts name the watched nodes that changed, so that a reader's copy can be
+// mended in place; the stub only flags a change, and its reader builds its
+// copy afresh.
+enum { NAME_CHANGES = FOR_SPEED };
+
+// Flags a change to the child value of watched node n and names it, or
+// notes that there were too many to name.
+static inline void NoteWatchedChange(struct HuffTree* tree, unsigned n) {
+    unsigned count = tree->changedCount;
+    tree->watchedChanged = 1;
+    if (count < CHANGED_MAX) tree->changed[count] = (uint16_t)n;
+    tree->changedCount = (uint8_t)(count < CHANGED_MAX ? count + 1 : CHANGED_MAX + 1);
+}
 
 void InitTree(struct HuffTree* tree);
 void UpdateTree(struct HuffTree* tree, int symbol);
 void RebuildTree(struct HuffTree* tree);
 
 // Points the parent entries of whatever node `n` holds (a leaf's symbol, or
-// both children of an internal node) at `n`.
+// both children of an internal node) at `n`. Whether a node holds a leaf is
+// as good as random, so hosts take no branch on it (the stub, built for
+// size, does).
 static inline void AdoptChildren(struct HuffTree* tree, unsigned n) {
     unsigned k = tree->child[n];
     tree->parent[k] = (uint16_t)n;
-    if (k < NODE_COUNT) tree->parent[k + 1] = (uint16_t)n;
+    if (!FOR_SPEED) {
+        if (k < NODE_COUNT) tree->parent[k + 1] = (uint16_t)n;
+    } else {
+        tree->parent[k + (k < NODE_COUNT)] = (uint16_t)n;  // a leaf's entry twice: no branch to foresee
+    }
 }
 
-// One exchange of an update: node c, just counted to weight k, outweighs the
-// next node, and moves behind the last node still lighter than k (the
-// sentinel ends the scan; the root, heavier than any node below it, is never
-// reached). Returns its new index. Inline, as UpdateTreeOnPath below.
+// One exchange of an update: node c, not yet counted (weight k - 1), weighs
+// as much as the next node, so counted it would outweigh it. It moves behind
+// the last node still lighter than k (the sentinel ends the scan; the root,
+// heavier than any node below it, is never reached) and is counted there.
+// Every node from c to that one weighs k - 1, so index c keeps its weight.
+// Returns the new index. Inline, as UpdateTreeOnPath below.
 static inline unsigned ExchangeNode(struct HuffTree* tree, unsigned c, unsigned k) {
     uint16_t* weight = tree->weight;
     uint16_t* child = tree->child;
-    unsigned l = c + 1;
-    while (k > weight[l + 1]) l++;
-    weight[c] = weight[l];
+    const uint16_t* last = weight + c + 1;
+    while (k > last[1]) last++;
+    unsigned l = (unsigned)(last - weight);
     weight[l] = (uint16_t)k;
     unsigned i = child[c];
     child[c] = child[l];
     child[l] = (uint16_t)i;
     AdoptChildren(tree, l);
     AdoptChildren(tree, c);
-    tree->watchedChanged |= (uint8_t)(tree->watched[c] | tree->watched[l]);
+    if (!NAME_CHANGES) {
+        tree->watchedChanged |= (uint8_t)(tree->watched[c] | tree->watched[l]);
+    } else {
+        if (tree->watched[c]) NoteWatchedChange(tree, c);
+        if (tree->watched[l]) NoteWatchedChange(tree, l);
+    }
     return l;
 }
 
@@ -85,17 +133,20 @@ static inline void UpdateTreeOnPath(struct HuffTree* tree, const uint16_t* path,
         UpdateTree(tree, tree->child[path[length - 1]] - NODE_COUNT);
         return;
     }
-    for (int i = length - 1; i >= 0; i--) {
-        unsigned c = path[i];
-        unsigned k = ++weight[c];
-        if (k > weight[c + 1]) {
-            unsigned up = tree->parent[ExchangeNode(tree, c, k)];
-            if (up != (i > 0 ? path[i - 1] : (unsigned)ROOT)) {
+    const uint16_t* at = path + length;
+    do {
+        uint16_t* w = weight + *--at;  // a pointer, so that w[1] needs no index arithmetic
+        unsigned old = *w;
+        if (old >= w[1]) {  // counted, it would outweigh the next node
+            unsigned up = tree->parent[ExchangeNode(tree, (unsigned)(w - weight), old + 1)];
+            if (up != (at != path ? at[-1] : (unsigned)ROOT)) {
                 ClimbTree(tree, up);
                 return;
             }
+        } else {
+            *w = (uint16_t)(old + 1);
         }
-    }
+    } while (at != path);
     weight[ROOT]++;
 }
 

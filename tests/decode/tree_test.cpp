@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <cstdint>
@@ -47,8 +48,13 @@ std::string CheckTree(const HuffTree& t) {
     }
     if (leaves != SYMBOL_COUNT) return "leaf count " + std::to_string(leaves);
     // A complete prefix code: the Kraft sum of all code lengths is exactly 1.
+    // No code is longer than the decoder's fast path reads at once.
     double kraft = 0;
-    for (int s = 0; s < SYMBOL_COUNT; s++) kraft += std::ldexp(1.0, -int(CodeOf(t, s).size()));
+    for (int s = 0; s < SYMBOL_COUNT; s++) {
+        size_t length = CodeOf(t, s).size();
+        if (length > MAX_CODE_BITS) return "code of " + std::to_string(length) + " bits";
+        kraft += std::ldexp(1.0, -int(length));
+    }
     if (kraft != 1.0) return "not a complete code";
     return "";
 }
@@ -145,6 +151,8 @@ TEST(Tree, UpdateOnPathEqualsUpdate) {
 // A reader may keep a copy of the top of the tree for as long as
 // watchedChanged stays 0: every change to the child value of a watched node
 // must be reported, rebuilds included (70,000 updates cross two of them).
+// Where the tree names them (hosts), every changed watched node is named,
+// unless the tree says there were too many to name.
 TEST(Tree, WatchedChangedCoversEveryChangedWatchedNode) {
     const uint32_t seed = 4711;
     std::mt19937 rng(seed);
@@ -159,9 +167,17 @@ TEST(Tree, WatchedChangedCoversEveryChangedWatchedNode) {
         std::memcpy(before, t.child, sizeof before);
         for (unsigned n = 0; n < NODE_COUNT; n++) t.watched[n] = pick(rng) ? 1 : 0;
         t.watchedChanged = 0;
+        t.changedCount = 0;
         UpdateTree(&t, skewed(rng) % SYMBOL_COUNT);
         bool changed = false;
-        for (unsigned n = 0; n < NODE_COUNT; n++) changed |= t.watched[n] && t.child[n] != before[n];
+        for (unsigned n = 0; n < NODE_COUNT; n++) {
+            if (!t.watched[n] || t.child[n] == before[n]) continue;
+            changed = true;
+            if (NAME_CHANGES && t.changedCount <= CHANGED_MAX) {
+                ASSERT_NE(std::find(t.changed, t.changed + t.changedCount, n), t.changed + t.changedCount)
+                    << "node " << n << " not named; seed " << seed << ", symbol " << i + 1;
+            }
+        }
         if (changed) {
             ASSERT_EQ(t.watchedChanged, 1) << "seed " << seed << ", symbol " << i + 1;
             reported++;

@@ -18,6 +18,9 @@
 
 #include <algorithm>
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -69,20 +72,26 @@ void ItemWriter::Bits(uint32_t value, int count) {
 }
 
 // The path from the root to the symbol's leaf, found bottom-up, sent
-// top-down; then the code adapts, as it does in the decoder.
+// top-down; then the code adapts, as it does in the decoder, along the path
+// just found (stored from the end, so that it reads root's child first).
 void ItemWriter::Symbol(int symbol) {
+    uint16_t path[SYMBOL_COUNT];
     uint64_t code = 0;
     int length = 0;
-    for (unsigned c = tree_.parent[NODE_COUNT + symbol]; c != ROOT; c = tree_.parent[c]) {
-        code |= uint64_t(c - tree_.child[tree_.parent[c]]) << length;
+    for (unsigned c = tree_.parent[NODE_COUNT + symbol]; c != ROOT;) {
+        unsigned up = tree_.parent[c];
+        code |= uint64_t(c - tree_.child[up]) << length;
         length++;
+        path[SYMBOL_COUNT - length] = uint16_t(c);
+        c = up;
     }
-    while (length > 32) {
-        length -= 32;
-        Bits(uint32_t(code >> length), 32);
+    int bits = length;
+    while (bits > 32) {
+        bits -= 32;
+        Bits(uint32_t(code >> bits), 32);
     }
-    Bits(uint32_t(code), length);
-    UpdateTree(&tree_, symbol);
+    Bits(uint32_t(code), bits);
+    UpdateTreeOnPath(&tree_, path + SYMBOL_COUNT - length, length);
 }
 
 void ItemWriter::Literal(uint8_t byte) {
@@ -222,7 +231,7 @@ struct SymbolPrices {
         }
     }
     uint32_t literal[256];
-    uint32_t length[MAX_MATCH + 1];
+    uint32_t length[MAX_MATCH + 4] = {};  // [MIN_MATCH..MAX_MATCH]; three more for reading four at a time
 };
 
 // The match lists of a stretch of positions, each searched once, in order
@@ -269,12 +278,55 @@ private:
     std::vector<MatchCandidate> lists_;  // the lists, one after the other
 };
 
-// The cheapest way from the window's start to one of its positions.
-struct Step {
-    uint32_t price;     // from the window's start, in sixteenths of a bit
-    uint16_t length;    // of the item that ends here: 1 = literal
-    uint16_t distance;  // its distance code when a match
+// The cheapest ways from the window's start to each of its positions, and
+// the item that ends each, in two arrays of their own. Prices stay far below
+// 2^31 (a window's worth of the dearest items), so they compare as signed
+// numbers too; an unreached position has the largest.
+constexpr uint32_t kUnreached = 0x7FFFFFFF;
+
+struct Steps {
+    std::vector<uint32_t> price;  // from the window's start, in sixteenths of a bit
+    std::vector<uint32_t> item;   // length of the item that ends here (1: a literal), distance code << 16
 };
+
+// Offers a match at distance code `tag >> 16`, priced `dist` plus its
+// length's price, to the positions `from`..`to` bytes on (price and item
+// point at the match's start): each takes it where it is as cheap as what
+// the position has, the last offer winning a tie. The positions are apart,
+// so they may be done four at a time; a batch reads and rewrites up to three
+// positions and length prices past `to`, unchanged.
+#if defined(__SSE2__)
+inline void OfferMatch(uint32_t* price, uint32_t* item, int from, int to, uint32_t dist, uint32_t tag,
+                       const uint32_t* lengthPrice) {
+    const __m128i lane = _mm_setr_epi32(0, 1, 2, 3);
+    const __m128i last = _mm_set1_epi32(to);
+    const __m128i base = _mm_set1_epi32(int(dist));
+    const __m128i tags = _mm_set1_epi32(int(tag));
+    for (int len = from; len <= to; len += 4) {
+        __m128i lens = _mm_add_epi32(_mm_set1_epi32(len), lane);
+        __m128i offer = _mm_add_epi32(base, _mm_loadu_si128(reinterpret_cast<const __m128i*>(lengthPrice + len)));
+        __m128i* at = reinterpret_cast<__m128i*>(price + len);
+        __m128i* items = reinterpret_cast<__m128i*>(item + len);
+        __m128i now = _mm_loadu_si128(at);
+        __m128i keep = _mm_or_si128(_mm_cmpgt_epi32(offer, now), _mm_cmpgt_epi32(lens, last));
+        _mm_storeu_si128(at, _mm_or_si128(_mm_and_si128(keep, now), _mm_andnot_si128(keep, offer)));
+        __m128i was = _mm_loadu_si128(items);
+        __m128i put = _mm_or_si128(tags, lens);
+        _mm_storeu_si128(items, _mm_or_si128(_mm_and_si128(keep, was), _mm_andnot_si128(keep, put)));
+    }
+}
+#else
+inline void OfferMatch(uint32_t* price, uint32_t* item, int from, int to, uint32_t dist, uint32_t tag,
+                       const uint32_t* lengthPrice) {
+    for (int len = from; len <= to; len++) {
+        uint32_t offer = dist + lengthPrice[len];
+        if (offer <= price[len]) {
+            price[len] = offer;
+            item[len] = tag | uint32_t(len);
+        }
+    }
+}
+#endif
 
 // Prices every path through [begin, end) and sends the cheapest one's items
 // that start before `commit`; returns where the last of them ends. Paths must
@@ -282,16 +334,22 @@ struct Step {
 // reaches well past `commit` so that this never touches what is sent, unless
 // `end` is the end of the data.
 int64_t EncodeWindow(MatchCache& cache, const Source& src, ItemWriter& out, int64_t begin,
-                     int64_t end, int64_t commit, std::vector<Step>& steps) {
+                     int64_t end, int64_t commit, Steps& steps) {
     const SymbolPrices prices(out);
     const size_t n = size_t(end - begin);
-    steps.assign(n + 1, Step{std::numeric_limits<uint32_t>::max(), 0, 0});
-    steps[0].price = 0;
+    steps.price.assign(n + 4, kUnreached);  // three more for OfferMatch
+    steps.item.assign(n + 4, 0);
+    steps.price[0] = 0;
     for (size_t i = 0; i < n; i++) {
         int64_t pos = begin + int64_t(i);
-        uint32_t base = steps[i].price;
+        uint32_t* price = steps.price.data() + i;  // [len]: the position len bytes on
+        uint32_t* item = steps.item.data() + i;
+        uint32_t base = price[0];
         uint32_t lit = base + prices.literal[src.bytes[size_t(pos)]];
-        if (lit < steps[i + 1].price) steps[i + 1] = Step{lit, 1, 0};
+        if (lit < price[1]) {
+            price[1] = lit;
+            item[1] = 1;
+        }
 
         int count;
         const MatchCandidate* found = cache.Get(pos, &count);
@@ -300,24 +358,22 @@ int64_t EncodeWindow(MatchCache& cache, const Source& src, ItemWriter& out, int6
         for (int k = 0; k < count && shorter < room; k++) {
             uint32_t dist = base + kPriceScale * uint32_t(ItemWriter::DistanceBits(found[k].distanceCode));
             int longest = std::min(found[k].length, room);
-            for (int len = shorter + 1; len <= longest; len++) {
-                uint32_t price = dist + prices.length[len];
-                Step& to = steps[i + size_t(len)];
-                if (price <= to.price) to = Step{price, uint16_t(len), uint16_t(found[k].distanceCode)};
-            }
+            if (longest > shorter)
+                OfferMatch(price, item, shorter + 1, longest, dist, uint32_t(found[k].distanceCode) << 16,
+                           prices.length);
             shorter = longest;
         }
     }
     // Walk back from the end, then send forwards what starts before `commit`.
     std::vector<size_t> ends;
-    for (size_t i = n; i > 0; i -= steps[i].length) ends.push_back(i);
+    for (size_t i = n; i > 0; i -= steps.item[i] & 0xFFFF) ends.push_back(i);
     int64_t done = begin;
     for (auto it = ends.rbegin(); it != ends.rend() && done < commit; ++it) {
-        const Step& s = steps[*it];
-        if (s.length == 1)
+        uint32_t item = steps.item[*it];
+        if ((item & 0xFFFF) == 1)
             out.Literal(src.bytes[size_t(done)]);
         else
-            out.Match(s.length, s.distance);
+            out.Match(int(item & 0xFFFF), int(item >> 16));
         done = begin + int64_t(*it);
     }
     return done;
@@ -325,7 +381,7 @@ int64_t EncodeWindow(MatchCache& cache, const Source& src, ItemWriter& out, int6
 
 void EncodeBest(Source& src, ItemWriter& out) {
     MatchCache cache(src);
-    std::vector<Step> steps;
+    Steps steps;
     int64_t chunk = kFirstChunk;
     for (int64_t pos = RING_START; pos < src.end;) {
         int64_t end = std::min(src.end, pos + chunk + kLookPast);

@@ -11,10 +11,16 @@
 // positions with the same first three bytes, ordered by the bytes that
 // follow (up to MAX_MATCH of them), newer positions nearer the root. One walk
 // down from the root both finds the matches and inserts the position: the
-// nodes passed are ever longer matches, each the nearest of its length. Every
-// match is checked byte by byte before it is reported, so a tree bent out of
-// order (positions fallen out of reach, shorter compares at the end of the
-// data) can only cost compression, never give a wrong match.
+// nodes passed are ever longer matches, each the nearest of its length.
+//
+// The walk keeps the common length of the nearest bounds on either side:
+// every node below lies between them, so it shares at least the shorter of
+// the two with the position, and the compare starts there. That holds for as
+// long as every position went in with the full MAX_MATCH compare (positions
+// fallen out of reach end a walk before it reads them). Once one went in
+// with a shorter compare (near the end of the data), the tree may be bent
+// out of order, and every match is checked byte by byte before it is
+// reported: a bent tree can only cost compression, never give a wrong match.
 #ifndef TOOLS_AUTHORING_MATCH_FINDER_H
 #define TOOLS_AUTHORING_MATCH_FINDER_H
 
@@ -92,6 +98,7 @@ private:
     // Positions are kept in their low 32 bits; a node is found again through
     // its distance, which must stay within reach and within the sequence.
     int Walk(int64_t pos, int maxLength, MatchCandidate* out) {
+        if (maxLength < MAX_MATCH) bent_ = true;
         const uint8_t* cur = seq_ + pos;
         uint32_t h = Hash(cur);
         uint32_t cand = head_[h];
@@ -109,7 +116,7 @@ private:
             uint32_t* pair = &son_[2 * (cand % kSlots)];
             int length = smallerLength < largerLength ? smallerLength : largerLength;
             length = CommonLength(src, cur, length, maxLength);
-            if (out && length > best && CommonLength(src, cur, 0, length) == length) {
+            if (out && length > best && (!bent_ || CommonLength(src, cur, 0, length) == length)) {
                 best = length;
                 out[found++] = MatchCandidate{length, int(distance - 1)};
             }
@@ -137,6 +144,7 @@ private:
 
     const uint8_t* seq_;
     int maxDepth_;
+    bool bent_ = false;  // a position was inserted with a shorter compare: the tree may be out of order
     std::vector<uint32_t> head_;  // per hash: the root of its tree (latest position), or kNone
     std::vector<uint32_t> son_;   // per position slot: its smaller and larger subtree
 };
