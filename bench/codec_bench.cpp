@@ -166,9 +166,7 @@ struct ShapeScene {
         }
         return found;
     }
-    Rgb Colour(int shape) const {
-        return shape < 0 ? Rgb{230, 230, 210} : shapes[size_t(shape)].colour;
-    }
+    Rgb Colour(int shape) const { return shape < 0 ? Rgb{230, 230, 210} : shapes[size_t(shape)].colour; }
 };
 
 Bytes ShapesBitmap() {
@@ -215,8 +213,12 @@ private:
 // real photographs are.
 struct PhotoScene {
     PhotoScene(int width, int height, uint64_t seed)
-        : w(width), h(height), coarse(width, height, 160, seed), middle(width, height, 40, seed + 1),
-          fine(width, height, 8, seed + 2), grain(seed + 3) {}
+        : w(width),
+          h(height),
+          coarse(width, height, 160, seed),
+          middle(width, height, 40, seed + 1),
+          fine(width, height, 8, seed + 2),
+          grain(seed + 3) {}
     Rgb At(int x, int y) {
         double horizon = h * (0.45 + 0.15 * coarse.At(x, 0));
         double t = double(y) / h;
@@ -265,24 +267,28 @@ Bytes PhotoBitmap8() {
 // capitals and punctuation, paragraphs, lines of at most 72 characters.
 Bytes EnglishText(size_t size) {
     static const char* const words[] = {
-        "the", "of", "and", "to", "a", "in", "is", "it", "you", "that", "he", "was", "for", "on", "are",
-        "with", "as", "his", "they", "be", "at", "one", "have", "this", "from", "or", "had", "by", "not",
-        "word", "but", "what", "some", "we", "can", "out", "other", "were", "all", "there", "when", "up",
-        "use", "your", "how", "said", "an", "each", "she", "which", "do", "their", "time", "if", "will",
-        "way", "about", "many", "then", "them", "write", "would", "like", "so", "these", "her", "long",
-        "make", "thing", "see", "him", "two", "has", "look", "more", "day", "could", "go", "come", "did",
-        "number", "sound", "no", "most", "people", "my", "over", "know", "water", "than", "call", "first",
-        "who", "may", "down", "side", "been", "now", "find", "any", "new", "work", "part", "take", "get",
-        "place", "made", "live", "where", "after", "back", "little", "only", "round", "man", "year", "came",
-        "show", "every", "good", "me", "give", "our", "under", "name", "very", "through", "just", "form",
-        "sentence", "great", "think", "say", "help", "low", "line", "differ", "turn", "cause", "much",
-        "mean", "before", "move", "right", "boy", "old", "too", "same", "tell", "does", "set", "three",
-        "want", "air", "well", "also", "play", "small", "end", "put", "home", "read", "hand", "port",
-        "large", "spell", "add", "even", "land", "here", "must", "big", "high", "such", "follow", "act",
-        "why", "ask", "men", "change", "went", "light", "kind", "off", "need", "house", "picture", "try",
-        "us", "again", "animal", "point", "mother", "world", "near", "build", "self", "earth", "father",
-        "screen", "saver", "window", "install", "folder", "program", "computer", "settings", "display",
-        "harbour", "evening", "quiet", "river", "mountain", "colour", "sunset", "morning", "garden"};
+        "the",    "of",     "and",      "to",     "a",       "in",       "is",       "it",      "you",     "that",
+        "he",     "was",    "for",      "on",     "are",     "with",     "as",       "his",     "they",    "be",
+        "at",     "one",    "have",     "this",   "from",    "or",       "had",      "by",      "not",     "word",
+        "but",    "what",   "some",     "we",     "can",     "out",      "other",    "were",    "all",     "there",
+        "when",   "up",     "use",      "your",   "how",     "said",     "an",       "each",    "she",     "which",
+        "do",     "their",  "time",     "if",     "will",    "way",      "about",    "many",    "then",    "them",
+        "write",  "would",  "like",     "so",     "these",   "her",      "long",     "make",    "thing",   "see",
+        "him",    "two",    "has",      "look",   "more",    "day",      "could",    "go",      "come",    "did",
+        "number", "sound",  "no",       "most",   "people",  "my",       "over",     "know",    "water",   "than",
+        "call",   "first",  "who",      "may",    "down",    "side",     "been",     "now",     "find",    "any",
+        "new",    "work",   "part",     "take",   "get",     "place",    "made",     "live",    "where",   "after",
+        "back",   "little", "only",     "round",  "man",     "year",     "came",     "show",    "every",   "good",
+        "me",     "give",   "our",      "under",  "name",    "very",     "through",  "just",    "form",    "sentence",
+        "great",  "think",  "say",      "help",   "low",     "line",     "differ",   "turn",    "cause",   "much",
+        "mean",   "before", "move",     "right",  "boy",     "old",      "too",      "same",    "tell",    "does",
+        "set",    "three",  "want",     "air",    "well",    "also",     "play",     "small",   "end",     "put",
+        "home",   "read",   "hand",     "port",   "large",   "spell",    "add",      "even",    "land",    "here",
+        "must",   "big",    "high",     "such",   "follow",  "act",      "why",      "ask",     "men",     "change",
+        "went",   "light",  "kind",     "off",    "need",    "house",    "picture",  "try",     "us",      "again",
+        "animal", "point",  "mother",   "world",  "near",    "build",    "self",     "earth",   "father",  "screen",
+        "saver",  "window", "install",  "folder", "program", "computer", "settings", "display", "harbour", "evening",
+        "quiet",  "river",  "mountain", "colour", "sunset",  "morning",  "garden"};
     const size_t count = sizeof words / sizeof words[0];
     Rng rng(22);
     Bytes b;
@@ -324,8 +330,8 @@ Bytes EnglishText(size_t size) {
 // Words of a made-up language under a Zipf-like law, sentences and lines.
 Bytes Text(size_t size) {
     Rng rng(21);
-    static const char* syllables[] = {"ka", "ve", "lin", "dor", "mo", "ra", "sen", "te", "gu", "wal", "ne",
-                                      "ij", "oo", "ster", "ber", "en", "ge", "schap", "lo", "ri"};
+    static const char* syllables[] = {"ka", "ve", "lin", "dor",  "mo",  "ra", "sen", "te",    "gu", "wal",
+                                      "ne", "ij", "oo",  "ster", "ber", "en", "ge",  "schap", "lo", "ri"};
     std::vector<std::string> words;
     for (int i = 0; i < 3000; i++) {
         std::string word;
@@ -389,27 +395,34 @@ Bytes Executable(size_t size) {
         int body = 3 + int(rng.Below(25));
         for (int i = 0; i < body; i++) {
             switch (rng.Below(8)) {
-            case 0: emit({0x8B, 0x45, int(8 + 4 * rng.Below(6))}); break;                // mov eax,[ebp+n]
-            case 1: emit({0x89, 0x45, int(0x100 - 4 * (1 + rng.Below(8)))}); break;      // mov [ebp-n],eax
+            case 0: emit({0x8B, 0x45, int(8 + 4 * rng.Below(6))}); break;            // mov eax,[ebp+n]
+            case 1: emit({0x89, 0x45, int(0x100 - 4 * (1 + rng.Below(8)))}); break;  // mov [ebp-n],eax
             case 2: {
                 uint32_t target = 0x401000 + rng.Below(0x40000);
                 emit({0xE8, int(target & 0xFF), int((target >> 8) & 0xFF), int((target >> 16) & 0xFF), 0});
                 break;
             }
-            case 3: emit({0x85, 0xC0, 0x74, int(rng.Below(0x40))}); break;                // test; jz
-            case 4: emit({0x50 + int(rng.Below(8))}); break;                              // push reg
-            case 5: emit({0x6A, int(rng.Below(4))}); break;                               // push small
+            case 3: emit({0x85, 0xC0, 0x74, int(rng.Below(0x40))}); break;                      // test; jz
+            case 4: emit({0x50 + int(rng.Below(8))}); break;                                    // push reg
+            case 5: emit({0x6A, int(rng.Below(4))}); break;                                     // push small
             case 6: emit({0xFF, 0x15, 0x00, int(0x20 + rng.Below(8) * 4), 0x40, 0x00}); break;  // call [iat]
-            default: emit({0x33, 0xC0}); break;                                           // xor eax,eax
+            default: emit({0x33, 0xC0}); break;                                                 // xor eax,eax
             }
         }
         emit({0x8B, 0xE5, 0x5D, 0xC3});  // epilogue
         while (b.size() % 16) b.push_back(0xCC);
     }
     // .rdata: import names and strings
-    static const char* imports[] = {"GetModuleFileNameA", "CreateWindowExA", "DialogBoxParamA",
-                                    "GetWindowsDirectoryA", "WritePrivateProfileStringA", "SetCursor",
-                                    "MessageBoxA", "LoadIconA", "RegisterClassA", "GetSystemMetrics"};
+    static const char* imports[] = {"GetModuleFileNameA",
+                                    "CreateWindowExA",
+                                    "DialogBoxParamA",
+                                    "GetWindowsDirectoryA",
+                                    "WritePrivateProfileStringA",
+                                    "SetCursor",
+                                    "MessageBoxA",
+                                    "LoadIconA",
+                                    "RegisterClassA",
+                                    "GetSystemMetrics"};
     while (b.size() < size * 6 / 10) {
         const char* s = imports[rng.Below(10)];
         emit({int(rng.Below(256)), 0});
@@ -515,8 +528,10 @@ struct CorpusFile {
 
 std::vector<CorpusFile> MakeCorpus() {
     std::vector<CorpusFile> corpus = {
-        {"photo24.bmp", PhotoBitmap()},   {"photo8.bmp", PhotoBitmap8()},
-        {"shapes24.bmp", ShapesBitmap()}, {"shapes8.bmp", ShapesBitmap8()},
+        {"photo24.bmp", PhotoBitmap()},
+        {"photo8.bmp", PhotoBitmap8()},
+        {"shapes24.bmp", ShapesBitmap()},
+        {"shapes8.bmp", ShapesBitmap8()},
     };
     for (const char* path : kDllPaths) {
         CorpusFile f{fs::path(path).filename().string(), {}};
@@ -697,12 +712,12 @@ double Mbps(double bytes, double seconds) {
 
 void PrintRow(const Row& r) {
     std::printf("%-20s %9.0f %9.0f %6.2f%% %6.2f%% %9.0f %9.0f | %6.1f %6.1f %7.1f %6.1f | %6.2f %6.2f\n",
-                r.name.c_str(), r.size, r.best, 100.0 * r.best / r.size, 100.0 * (r.greedy - r.best) / r.greedy,
-                r.gz, r.xz, Mbps(r.size, r.encGreedy), Mbps(r.size, r.encBest), Mbps(r.size, r.dec),
+                r.name.c_str(), r.size, r.best, 100.0 * r.best / r.size, 100.0 * (r.greedy - r.best) / r.greedy, r.gz,
+                r.xz, Mbps(r.size, r.encGreedy), Mbps(r.size, r.encBest), Mbps(r.size, r.dec),
                 r.symbols > 0 ? r.dec * 1e9 / r.symbols : 0, r.gzRatio, r.xzRatio);
 }
 
-constexpr int kRounds = 7;           // whole-process rounds
+constexpr int kRounds = 7;            // whole-process rounds
 constexpr double kBytesPerRun = 4e6;  // original bytes each whole-process run expands, at least
 
 }  // namespace
@@ -711,14 +726,15 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "--expand") == 0) return ExpandCopies(argv[2], argv[3], argv[4]);
     if (argc == 3 && std::strcmp(argv[1], "--corpus") == 0) return WriteCorpus(argv[2]);
     if (argc > 1) {
-        std::printf("usage: %s\n"
-                    "Builds a ~13 MB corpus (real DLLs where present, pictures, text, binary) and prints\n"
-                    "compressed sizes, encode and decode speeds (CPU time, in-process) and whole-process\n"
-                    "decode CPU time against gzip -d and xz -d.\n"
-                    "%s --corpus DIR writes the corpus files and their streams (NAME.q) to DIR;\n"
-                    "%s --expand FILE.q SIZE COPIES expands a stream COPIES times (the child of the\n"
-                    "whole-process runs).\n",
-                    argv[0], argv[0], argv[0]);
+        std::printf(
+            "usage: %s\n"
+            "Builds a ~13 MB corpus (real DLLs where present, pictures, text, binary) and prints\n"
+            "compressed sizes, encode and decode speeds (CPU time, in-process) and whole-process\n"
+            "decode CPU time against gzip -d and xz -d.\n"
+            "%s --corpus DIR writes the corpus files and their streams (NAME.q) to DIR;\n"
+            "%s --expand FILE.q SIZE COPIES expands a stream COPIES times (the child of the\n"
+            "whole-process runs).\n",
+            argv[0], argv[0], argv[0]);
         return std::strcmp(argv[1], "--help") == 0 ? 0 : 1;
     }
     bool haveTools = Run("gzip --version > /dev/null 2>&1") && Run("xz --version > /dev/null 2>&1");
@@ -734,12 +750,10 @@ int main(int argc, char** argv) {
         r.name = f.name;
         r.size = double(f.bytes.size());
         Bytes greedy, best;
-        r.encGreedy = MedianCpu([&] {
-            greedy = authoring::EncodeStream(f.bytes.data(), f.bytes.size(), authoring::Parsing::Greedy);
-        }, 3);
-        r.encBest = MedianCpu([&] {
-            best = authoring::EncodeStream(f.bytes.data(), f.bytes.size(), authoring::Parsing::Best);
-        }, 3);
+        r.encGreedy = MedianCpu(
+            [&] { greedy = authoring::EncodeStream(f.bytes.data(), f.bytes.size(), authoring::Parsing::Greedy); }, 3);
+        r.encBest = MedianCpu(
+            [&] { best = authoring::EncodeStream(f.bytes.data(), f.bytes.size(), authoring::Parsing::Best); }, 3);
         r.greedy = double(greedy.size());
         r.best = double(best.size());
         Bytes back;
@@ -799,10 +813,10 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::printf("%-20s %9s %9s %7s %7s %9s %9s | %6s %6s %7s %6s | %6s %6s\n", "file", "original", "best",
-                "ratio", "saved", "gzip-9", "xz-6", "enc-gr", "enc-bs", "decode", "ns/sym", "/gz-d", "/xz-d");
-    std::printf("%-20s %9s %9s %7s %7s %9s %9s | %6s %6s %7s %6s | %13s\n", "", "bytes", "bytes", "", "vs gr",
-                "bytes", "bytes", "MB/s", "MB/s", "MB/s", "", "process CPU");
+    std::printf("%-20s %9s %9s %7s %7s %9s %9s | %6s %6s %7s %6s | %6s %6s\n", "file", "original", "best", "ratio",
+                "saved", "gzip-9", "xz-6", "enc-gr", "enc-bs", "decode", "ns/sym", "/gz-d", "/xz-d");
+    std::printf("%-20s %9s %9s %7s %7s %9s %9s | %6s %6s %7s %6s | %13s\n", "", "bytes", "bytes", "", "vs gr", "bytes",
+                "bytes", "MB/s", "MB/s", "MB/s", "", "process CPU");
     Row total;
     total.name = "total";
     for (size_t i = 0; i < rows.size(); i++) {

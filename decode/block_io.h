@@ -29,11 +29,11 @@ struct ReadBlock {
 struct WriteBlock {
     uint8_t block[BLOCK_SIZE + 8];  // bytes collected for the next write, and eight spare bytes
                                     // that a short match copy may store into (see the decoder)
-    uint32_t buffered;          // bytes in the block
-    uint32_t limit;             // size of the block being filled: min(fileSize - written, BLOCK_SIZE)
-    int open;                   // 1 once `limit` is set for the block being filled
-    uint32_t written;           // bytes of the current file already written to its stream
-    int failed;                 // 1 after a write stored fewer bytes than asked
+    uint32_t buffered;              // bytes in the block
+    uint32_t limit;                 // size of the block being filled: min(fileSize - written, BLOCK_SIZE)
+    int open;                       // 1 once `limit` is set for the block being filled
+    uint32_t written;               // bytes of the current file already written to its stream
+    int failed;                     // 1 after a write stored fewer bytes than asked
 };
 
 extern struct ReadBlock g_readBlock;

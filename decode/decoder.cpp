@@ -36,48 +36,34 @@
 
 // Indexed by the first eight bits of a distance code: the high six bits of
 // the distance, and how many of the eight bits the prefix took.
+// clang-format off: the tables keep their rows of 16
 const uint8_t DISTANCE_HIGH[256] = {
-     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
-     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
-     1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,
-     2,  2,  2,  2,  2,  2,  2,  2,  2,  2,  2,  2,  2,  2,  2,  2,
-     3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,
-     4,  4,  4,  4,  4,  4,  4,  4,  5,  5,  5,  5,  5,  5,  5,  5,
-     6,  6,  6,  6,  6,  6,  6,  6,  7,  7,  7,  7,  7,  7,  7,  7,
-     8,  8,  8,  8,  8,  8,  8,  8,  9,  9,  9,  9,  9,  9,  9,  9,
-    10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11, 11,
-    12, 12, 12, 12, 13, 13, 13, 13, 14, 14, 14, 14, 15, 15, 15, 15,
-    16, 16, 16, 16, 17, 17, 17, 17, 18, 18, 18, 18, 19, 19, 19, 19,
-    20, 20, 20, 20, 21, 21, 21, 21, 22, 22, 22, 22, 23, 23, 23, 23,
-    24, 24, 25, 25, 26, 26, 27, 27, 28, 28, 29, 29, 30, 30, 31, 31,
-    32, 32, 33, 33, 34, 34, 35, 35, 36, 36, 37, 37, 38, 38, 39, 39,
-    40, 40, 41, 41, 42, 42, 43, 43, 44, 44, 45, 45, 46, 46, 47, 47,
-    48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63,
+    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
+    0,  0,  0,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  2,  2,  2,  2,  2,  2,  2,  2,  2,  2,
+    2,  2,  2,  2,  2,  2,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  4,  4,  4,  4,  4,  4,  4,
+    4,  5,  5,  5,  5,  5,  5,  5,  5,  6,  6,  6,  6,  6,  6,  6,  6,  7,  7,  7,  7,  7,  7,  7,  7,  8,  8,  8,  8,
+    8,  8,  8,  8,  9,  9,  9,  9,  9,  9,  9,  9,  10, 10, 10, 10, 10, 10, 10, 10, 11, 11, 11, 11, 11, 11, 11, 11, 12,
+    12, 12, 12, 13, 13, 13, 13, 14, 14, 14, 14, 15, 15, 15, 15, 16, 16, 16, 16, 17, 17, 17, 17, 18, 18, 18, 18, 19, 19,
+    19, 19, 20, 20, 20, 20, 21, 21, 21, 21, 22, 22, 22, 22, 23, 23, 23, 23, 24, 24, 25, 25, 26, 26, 27, 27, 28, 28, 29,
+    29, 30, 30, 31, 31, 32, 32, 33, 33, 34, 34, 35, 35, 36, 36, 37, 37, 38, 38, 39, 39, 40, 40, 41, 41, 42, 42, 43, 43,
+    44, 44, 45, 45, 46, 46, 47, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63,
 };
 
 const uint8_t DISTANCE_PREFIX_LEN[256] = {
-     3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,
-     3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,  3,
-     4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,
-     4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,
-     4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,  4,
-     5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,
-     5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,
-     5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,
-     5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,  5,
-     6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,
-     6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,
-     6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,
-     7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,
-     7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,
-     7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,  7,
-     8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  8,
+    3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 4, 4, 4, 4, 4,
+    4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4,
+    4, 4, 4, 4, 4, 4, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5,
+    5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 6, 6, 6, 6,
+    6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6,
+    6, 6, 6, 6, 6, 6, 6, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7,
+    7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8,
 };
+// clang-format on
 
 enum {
     RING_MASK = RING_SIZE - 1,
-    MAX_DISTANCE_BITS = 8 + 6,                       // longest distance code: prefix and low bits
-    ITEM_BITS = MAX_CODE_BITS + MAX_DISTANCE_BITS    // longest item
+    MAX_DISTANCE_BITS = 8 + 6,                     // longest distance code: prefix and low bits
+    ITEM_BITS = MAX_CODE_BITS + MAX_DISTANCE_BITS  // longest item
 };
 static const uint64_t NO_MISSING = UINT64_MAX;
 
@@ -134,8 +120,8 @@ enum { TOP_BITS = NAME_CHANGES ? 7 : 5, TOP_SIZE = 1 << TOP_BITS };
 // without waiting for the entry's length; most walks need nothing more from
 // the table.
 struct TopEntry {
-    uint16_t length;            // bits used, 1..TOP_BITS (fewer when a leaf comes first)
-    uint16_t path[TOP_BITS];    // the nodes passed, root's child first
+    uint16_t length;          // bits used, 1..TOP_BITS (fewer when a leaf comes first)
+    uint16_t path[TOP_BITS];  // the nodes passed, root's child first
 };
 
 struct TopTable {
@@ -401,9 +387,14 @@ static const uint8_t FIRST_BYTES_MASK[16] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
 // Indexed by the period (1..7): its bytes repeated to fill eight, as a
 // factor; and how far the pattern moves on from one eight bytes to the next
 // (8 modulo the period).
-static const uint64_t PATTERN_REPEAT[8] = {
-    0, 0x0101010101010101ull, 0x0001000100010001ull, 0x0001000001000001ull, 0x0000000100000001ull,
-    0x0000010000000001ull, 0x0001000000000001ull, 0x0100000000000001ull};
+static const uint64_t PATTERN_REPEAT[8] = {0,
+                                           0x0101010101010101ull,
+                                           0x0001000100010001ull,
+                                           0x0001000001000001ull,
+                                           0x0000000100000001ull,
+                                           0x0000010000000001ull,
+                                           0x0001000000000001ull,
+                                           0x0100000000000001ull};
 static const uint8_t PATTERN_ADVANCE[8] = {0, 0, 0, 2, 0, 3, 2, 1};
 
 // Puts the `n` bytes of a match that repeats the `period` (1..7) bytes before
@@ -441,8 +432,7 @@ static inline void CopyPattern(uint8_t* ring, uint32_t r, uint32_t period, uint3
 // Copies `n` bytes from distance code `d` into the ring at `r` and gives them
 // to the output. The copy runs forward, so a source that overlaps the bytes
 // being produced repeats them (a pattern; a run when d = 0).
-static inline void CopyMatch(uint8_t* ring, uint32_t r, uint32_t d, uint32_t n, FILE* out,
-                             uint32_t originalSize) {
+static inline void CopyMatch(uint8_t* ring, uint32_t r, uint32_t d, uint32_t n, FILE* out, uint32_t originalSize) {
     uint32_t p = (r - d - 1) & RING_MASK;
     uint8_t* room = BlockRoom(n);
     if (room != NULL && p + n <= RING_SIZE && r + n <= RING_SIZE) {  // the common case, in one pass
@@ -528,8 +518,7 @@ static uint32_t Shortfall(const struct BitReader* br) {
 // The decoding loop of DecodeStream and ExpandStream. With stopWhenShort, it
 // ends after the first item that used a stand-in bit; the check costs one
 // comparison per item until input first runs out.
-static inline uint32_t DecodeItems(FILE* in, FILE* out, uint32_t originalSize, uint32_t storedSize,
-                                   int stopWhenShort) {
+static inline uint32_t DecodeItems(FILE* in, FILE* out, uint32_t originalSize, uint32_t storedSize, int stopWhenShort) {
     struct DecodeState* st = &g_decode;
     StartStream(st, originalSize, storedSize);
     if (originalSize == 0) return 0;

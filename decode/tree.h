@@ -27,25 +27,25 @@ enum {
     NODE_COUNT = 2 * SYMBOL_COUNT - 1,  // 567
     ROOT = NODE_COUNT - 1,              // 566
     WEIGHT_LIMIT = 0x8000,
-    FIRST_LENGTH_SYMBOL = 256,          // symbol of a match of MIN_MATCH bytes
-    RING_START = RING_SIZE - MAX_MATCH, // 4066: where a stream starts writing
-    MAX_CODE_BITS = 21,                 // longest code: see below
-    CHANGED_MAX = 16                    // changed watched nodes a tree names (HuffTree.changed)
+    FIRST_LENGTH_SYMBOL = 256,           // symbol of a match of MIN_MATCH bytes
+    RING_START = RING_SIZE - MAX_MATCH,  // 4066: where a stream starts writing
+    MAX_CODE_BITS = 21,                  // longest code: see below
+    CHANGED_MAX = 16                     // changed watched nodes a tree names (HuffTree.changed)
 };
 static_assert(NODE_COUNT == 567 && ROOT == 566, "tree size");
 static_assert(SYMBOL_COUNT == 256 + MAX_MATCH - MIN_MATCH + 1, "one symbol per match length");
 
 struct HuffTree {
-    uint16_t weight[NODE_COUNT + 1];            // node weights, ascending by index; [567] = 0xFFFF
-    uint16_t child[NODE_COUNT];                 // internal: index of the 0-child (1-child is +1); leaf: 567 + symbol
-    uint16_t parent[NODE_COUNT + SYMBOL_COUNT]; // [n < 567]: parent of node n; [567 + s]: node holding symbol s
-    uint8_t watched[NODE_COUNT];  // 1 for nodes whose child value a reader keeps a copy of (0 after InitTree)
-    uint8_t watchedChanged;       // 1 once the child value of a watched node changed since a reader cleared
-                                  // this (set by InitTree and RebuildTree): lets a reader keep a copy of
-                                  // the tree's top levels
-    uint8_t changedCount;         // how many nodes `changed` names; above CHANGED_MAX when they were too many
-                                  // to name (or after InitTree and RebuildTree); a reader clears it along
-                                  // with watchedChanged
+    uint16_t weight[NODE_COUNT + 1];             // node weights, ascending by index; [567] = 0xFFFF
+    uint16_t child[NODE_COUNT];                  // internal: index of the 0-child (1-child is +1); leaf: 567 + symbol
+    uint16_t parent[NODE_COUNT + SYMBOL_COUNT];  // [n < 567]: parent of node n; [567 + s]: node holding symbol s
+    uint8_t watched[NODE_COUNT];    // 1 for nodes whose child value a reader keeps a copy of (0 after InitTree)
+    uint8_t watchedChanged;         // 1 once the child value of a watched node changed since a reader cleared
+                                    // this (set by InitTree and RebuildTree): lets a reader keep a copy of
+                                    // the tree's top levels
+    uint8_t changedCount;           // how many nodes `changed` names; above CHANGED_MAX when they were too many
+                                    // to name (or after InitTree and RebuildTree); a reader clears it along
+                                    // with watchedChanged
     uint16_t changed[CHANGED_MAX];  // the watched nodes whose child values changed since then, so that a
                                     // reader can mend its copy where it changed (hosts only)
 };

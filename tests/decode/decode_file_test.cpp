@@ -105,8 +105,7 @@ TEST_F(DecodeFileTest, NothingCreatedWithoutTheExecutable) {
     for (const Case& c : cases) {
         hostwin::SetModuleFileName(c.module);
         fs::path dest = dir_ / "out.bin";
-        EXPECT_EQ(DecodeFile(nullptr, c.offset, e.originalSize, e.storedSize, dest.string().c_str()), 0)
-            << c.what;
+        EXPECT_EQ(DecodeFile(nullptr, c.offset, e.originalSize, e.storedSize, dest.string().c_str()), 0) << c.what;
         EXPECT_EQ(LastDecodeStatus(), DECODE_CANNOT_OPEN) << c.what;
         EXPECT_FALSE(fs::exists(dest)) << c.what;
     }

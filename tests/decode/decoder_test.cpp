@@ -150,8 +150,8 @@ TEST(Decoder, CopyFromUnwrittenRingPositions) {
         DecodeStatus status;
     };
     const Case cases[] = {
-        {0, 4065, DECODE_OK}, {0, 4066, DECODE_UNSET_RING}, {0, 4095, DECODE_UNSET_RING},
-        {1, 4066, DECODE_OK}, {1, 4067, DECODE_UNSET_RING}, {29, 4094, DECODE_OK},
+        {0, 4065, DECODE_OK},          {0, 4066, DECODE_UNSET_RING}, {0, 4095, DECODE_UNSET_RING},
+        {1, 4066, DECODE_OK},          {1, 4067, DECODE_UNSET_RING}, {29, 4094, DECODE_OK},
         {29, 4095, DECODE_UNSET_RING}, {30, 4095, DECODE_OK},
     };
     for (const Case& c : cases) {
@@ -223,8 +223,11 @@ TEST(Decoder, StoredSizeDecidesShortInput) {
         uint32_t stored;
         DecodeStatus status;
     };
-    const Case cases[] = {{len - 1, DECODE_SHORT_INPUT}, {len, DECODE_OK}, {len + 1, DECODE_OK},
-                          {len + 100, DECODE_OK}, {len / 2, DECODE_SHORT_INPUT}};
+    const Case cases[] = {{len - 1, DECODE_SHORT_INPUT},
+                          {len, DECODE_OK},
+                          {len + 1, DECODE_OK},
+                          {len + 100, DECODE_OK},
+                          {len / 2, DECODE_SHORT_INPUT}};
     for (const Case& c : cases) {
         DecodeRun run;
         run.in.bytes = stream;
@@ -250,8 +253,8 @@ TEST(Decoder, StopWhenShortEndsACutStreamAtOnce) {
     struct Case {
         uint32_t stored, original;
     };
-    const Case cases[] = {{0, 100000}, {1, 100000}, {200, 4000000}, {uint32_t(stream.size() - 1), 5000},
-                          {uint32_t(stream.size()), 5000}};
+    const Case cases[] = {
+        {0, 100000}, {1, 100000}, {200, 4000000}, {uint32_t(stream.size() - 1), 5000}, {uint32_t(stream.size()), 5000}};
     for (const Case& c : cases) {
         DecodeRun stopped, whole;
         stopped.in.bytes = whole.in.bytes = stream;
@@ -288,8 +291,8 @@ TEST(Decoder, NoStreamExpandsBeyondTheBound) {
 // The first problem is kept; a failed write overrides it.
 TEST(Decoder, StatusPriority) {
     authoring::ItemWriter w;
-    w.Match(3, 4095);           // unset ring
-    w.Match(30, 0);             // then past the end
+    w.Match(3, 4095);  // unset ring
+    w.Match(30, 0);    // then past the end
     std::vector<uint8_t> stream = w.Finish();
     DecodeRun run;
     run.in.bytes = stream;

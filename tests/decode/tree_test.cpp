@@ -71,8 +71,7 @@ TEST(Tree, InitialCodes) {
         {256, "11001000"},  {283, "11100011"},  {0, "111001000"},
     };
     for (const Case& c : cases) EXPECT_EQ(CodeOf(t, c.symbol), c.code) << "symbol " << c.symbol;
-    for (int s = 0; s < SYMBOL_COUNT; s++)
-        EXPECT_EQ(CodeOf(t, s).size(), s < 56 ? 9u : 8u) << "symbol " << s;
+    for (int s = 0; s < SYMBOL_COUNT; s++) EXPECT_EQ(CodeOf(t, s).size(), s < 56 ? 9u : 8u) << "symbol " << s;
     EXPECT_EQ(t.weight[ROOT], 284);
     EXPECT_EQ(CheckTree(t), "");
 }
@@ -126,8 +125,7 @@ std::vector<uint16_t> PathTo(const HuffTree& t, int symbol) {
 
 bool SameTree(const HuffTree& a, const HuffTree& b) {
     return std::memcmp(a.weight, b.weight, sizeof a.weight) == 0 &&
-           std::memcmp(a.child, b.child, sizeof a.child) == 0 &&
-           std::memcmp(a.parent, b.parent, sizeof a.parent) == 0;
+           std::memcmp(a.child, b.child, sizeof a.child) == 0 && std::memcmp(a.parent, b.parent, sizeof a.parent) == 0;
 }
 
 // The decoder updates along the path it walked, the encoder by parent links;

@@ -42,8 +42,8 @@ std::vector<uint8_t> Make(Kind kind, size_t size, uint32_t seed) {
     std::mt19937 rng(seed);
     std::vector<uint8_t> v;
     v.reserve(size + 64);
-    static const char* words[] = {"the ", "screen ", "saver ", "shows ", "a ", "quiet ", "harbour ",
-                                  "at ", "night, ", "with ", "boats ", "and ", "lights.\r\n"};
+    static const char* words[] = {"the ", "screen ", "saver ", "shows ", "a ",   "quiet ",     "harbour ",
+                                  "at ",  "night, ", "with ",  "boats ", "and ", "lights.\r\n"};
     while (v.size() < size) {
         switch (kind) {
         case Kind::Noise: v.push_back(uint8_t(rng())); break;
@@ -56,8 +56,8 @@ std::vector<uint8_t> Make(Kind kind, size_t size, uint32_t seed) {
         case Kind::Blanks: v.push_back(' '); break;
         case Kind::Records: {  // fixed-size records with a counter and a few changing fields
             uint32_t n = uint32_t(v.size() / 16);
-            uint8_t rec[16] = {uint8_t(n), uint8_t(n >> 8), 0, 0, 'R', 'E', 'C', 0,
-                               uint8_t(rng() % 3), 0, 0, 0, 0xFF, 0xFF, uint8_t(n % 7), 0};
+            uint8_t rec[16] = {uint8_t(n), uint8_t(n >> 8), 0, 0, 'R', 'E', 'C', 0, uint8_t(rng() % 3), 0, 0, 0, 0xFF,
+                               0xFF,       uint8_t(n % 7),  0};
             v.insert(v.end(), rec, rec + 16);
             break;
         }
@@ -83,9 +83,9 @@ TEST(RoundTrip, SizesAroundTheEdges) {
         for (size_t size : sizes)
             for (Parsing p : kParsings) {
                 uint32_t s = seed + uint32_t(size);
-                ExpectRoundTrip(Make(kind, size, s), p,
-                                std::string(Name(kind)) + " of " + std::to_string(size) + ", seed " +
-                                    std::to_string(s));
+                ExpectRoundTrip(
+                    Make(kind, size, s), p,
+                    std::string(Name(kind)) + " of " + std::to_string(size) + ", seed " + std::to_string(s));
             }
 }
 
@@ -100,9 +100,9 @@ TEST(RoundTrip, LongInputsCrossManyRebuilds) {
     const Case cases[] = {{Kind::Noise, 150000}, {Kind::Text, 600000}, {Kind::Records, 400000}};
     for (const Case& c : cases)
         for (Parsing p : kParsings)
-            ExpectRoundTrip(Make(c.kind, c.size, seed), p,
-                            std::string(Name(c.kind)) + " of " + std::to_string(c.size) + ", seed " +
-                                std::to_string(seed));
+            ExpectRoundTrip(
+                Make(c.kind, c.size, seed), p,
+                std::string(Name(c.kind)) + " of " + std::to_string(c.size) + ", seed " + std::to_string(seed));
 }
 
 // Random mixtures of the kinds, so that matches start and end at every
@@ -157,8 +157,7 @@ TEST(Encoder, KnownStreams) {
 TEST(Encoder, Deterministic) {
     std::vector<uint8_t> data = Make(Kind::Text, 50000, 5);
     for (Parsing p : kParsings)
-        EXPECT_EQ(EncodeStream(data.data(), data.size(), p), EncodeStream(data.data(), data.size(), p))
-            << Name(p);
+        EXPECT_EQ(EncodeStream(data.data(), data.size(), p), EncodeStream(data.data(), data.size(), p)) << Name(p);
 }
 
 }  // namespace

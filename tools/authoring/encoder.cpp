@@ -154,9 +154,7 @@ struct Source {
         // nothing but blanks, as one of these does, at a larger distance.
         for (int64_t p = RING_START - MAX_MATCH; p < RING_START; p++) finder.Insert(p, MaxLength(p));
     }
-    int MaxLength(int64_t pos) const {
-        return int(std::min<int64_t>(MAX_MATCH, end - pos));
-    }
+    int MaxLength(int64_t pos) const { return int(std::min<int64_t>(MAX_MATCH, end - pos)); }
     // Inserts `pos` and returns its longest match (length 0 if none).
     MatchCandidate Longest(int64_t pos) {
         MatchCandidate found[MAX_MATCH];
@@ -333,8 +331,8 @@ inline void OfferMatch(uint32_t* price, uint32_t* item, int from, int to, uint32
 // end exactly at `end`, which distorts their last few items: the window
 // reaches well past `commit` so that this never touches what is sent, unless
 // `end` is the end of the data.
-int64_t EncodeWindow(MatchCache& cache, const Source& src, ItemWriter& out, int64_t begin,
-                     int64_t end, int64_t commit, Steps& steps) {
+int64_t EncodeWindow(MatchCache& cache, const Source& src, ItemWriter& out, int64_t begin, int64_t end, int64_t commit,
+                     Steps& steps) {
     const SymbolPrices prices(out);
     const size_t n = size_t(end - begin);
     steps.price.assign(n + 4, kUnreached);  // three more for OfferMatch

@@ -54,14 +54,10 @@ public:
     // at it, not longer than maxLength (at most the bytes left), in
     // increasing length; each is the nearest source found for its length and
     // all lengths between the previous one and it. Returns their number.
-    int FindAndInsert(int64_t pos, int maxLength, MatchCandidate* out) {
-        return Walk(pos, maxLength, out);
-    }
+    int FindAndInsert(int64_t pos, int maxLength, MatchCandidate* out) { return Walk(pos, maxLength, out); }
 
     // Inserts `pos` without reporting matches.
-    void Insert(int64_t pos, int maxLength) {
-        Walk(pos, maxLength, nullptr);
-    }
+    void Insert(int64_t pos, int maxLength) { Walk(pos, maxLength, nullptr); }
 
 private:
     // 8192 trees for the 4096 positions in reach. Slots of positions are
@@ -105,7 +101,7 @@ private:
         head_[h] = uint32_t(pos);
         uint32_t* smaller = &son_[2 * (uint32_t(pos) % kSlots)];  // where the next node below cur goes
         uint32_t* larger = smaller + 1;                           // where the next node above cur goes
-        int smallerLength = 0, largerLength = 0;  // bytes the bounds share with cur
+        int smallerLength = 0, largerLength = 0;                  // bytes the bounds share with cur
         int best = MIN_MATCH - 1;
         int found = 0;
         uint64_t reach = pos < RING_SIZE ? uint64_t(pos) : uint64_t(RING_SIZE);
@@ -144,7 +140,7 @@ private:
 
     const uint8_t* seq_;
     int maxDepth_;
-    bool bent_ = false;  // a position was inserted with a shorter compare: the tree may be out of order
+    bool bent_ = false;           // a position was inserted with a shorter compare: the tree may be out of order
     std::vector<uint32_t> head_;  // per hash: the root of its tree (latest position), or kNone
     std::vector<uint32_t> son_;   // per position slot: its smaller and larger subtree
 };
