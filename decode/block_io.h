@@ -36,13 +36,13 @@ struct WriteBlock {
     int failed;                     // 1 after a write stored fewer bytes than asked
 };
 
-extern struct ReadBlock g_readBlock;
-extern struct WriteBlock g_writeBlock;
+extern struct ReadBlock gReadBlock;
+extern struct WriteBlock gWriteBlock;
 
 // The next stored byte, or -1 when the stream delivered nothing (end of file
 // or read error) for it; the next call tries to read again.
 static inline int TakeBlockByte(FILE* stream, uint32_t remaining) {
-    struct ReadBlock* rb = &g_readBlock;
+    struct ReadBlock* rb = &gReadBlock;
     if (rb->available < 1) {
         uint32_t want = remaining < (uint32_t)BLOCK_SIZE ? remaining : (uint32_t)BLOCK_SIZE;
         rb->available = (int32_t)StreamRead(rb->block, 1, want, stream);
@@ -63,18 +63,18 @@ static inline int TakeBlockByte(FILE* stream, uint32_t remaining) {
 // delivered, and without a read call of its own: near the end of a block the
 // caller goes on byte by byte, as TakeBlockByte does.
 static inline const uint8_t* BlockBytesAhead(uint32_t size) {
-    struct ReadBlock* rb = &g_readBlock;
+    struct ReadBlock* rb = &gReadBlock;
     return rb->available >= (int32_t)size ? rb->block + rb->index : NULL;
 }
 
 static inline void TookBlockBytes(uint32_t count) {
-    g_readBlock.available -= (int32_t)count;
-    g_readBlock.index += count;
+    gReadBlock.available -= (int32_t)count;
+    gReadBlock.index += count;
 }
 
 // Writes the filled block and starts the next.
 static inline void FlushBlock(FILE* stream) {
-    struct WriteBlock* wb = &g_writeBlock;
+    struct WriteBlock* wb = &gWriteBlock;
     size_t stored = StreamWrite(wb->block, 1, wb->buffered, stream);
     if (stored != wb->buffered) wb->failed = 1;
     wb->written += wb->buffered;
@@ -86,7 +86,7 @@ static inline void FlushBlock(FILE* stream) {
 // calls would: each block is written the moment its last byte arrives. Bytes
 // past fileSize, and everything after a failed write, are dropped.
 static inline void GiveBlockBytes(FILE* stream, const uint8_t* bytes, uint32_t count, uint32_t fileSize) {
-    struct WriteBlock* wb = &g_writeBlock;
+    struct WriteBlock* wb = &gWriteBlock;
     while (count > 0 && !wb->failed) {
         if (!wb->open) {
             if (wb->written >= fileSize) return;  // the file is complete: surplus
@@ -105,7 +105,7 @@ static inline void GiveBlockBytes(FILE* stream, const uint8_t* bytes, uint32_t c
 }
 
 static inline void GiveBlockByte(FILE* stream, uint8_t byte, uint32_t fileSize) {
-    struct WriteBlock* wb = &g_writeBlock;
+    struct WriteBlock* wb = &gWriteBlock;
     if (wb->open && wb->buffered + 1 < wb->limit) {
         wb->block[wb->buffered++] = byte;  // the common case: room left, no write due
         return;
@@ -117,12 +117,12 @@ static inline void GiveBlockByte(FILE* stream, uint8_t byte, uint32_t fileSize) 
 // without a write falling due, or NULL; WroteBlockBytes(count) then accounts
 // for them. Lets the decoder fill ring and block in one pass.
 static inline uint8_t* BlockRoom(uint32_t count) {
-    struct WriteBlock* wb = &g_writeBlock;
+    struct WriteBlock* wb = &gWriteBlock;
     return wb->open && wb->buffered + count < wb->limit ? wb->block + wb->buffered : NULL;
 }
 
 static inline void WroteBlockBytes(uint32_t count) {
-    g_writeBlock.buffered += count;
+    gWriteBlock.buffered += count;
 }
 
 // Private link between the decoder and the driver: DecodeFile's own outcomes

@@ -142,7 +142,7 @@ struct DecodeState {
     enum DecodeStatus status;     // first problem of the stream, or the driver's outcome
 };
 
-static struct DecodeState g_decode;
+static struct DecodeState gDecode;
 
 // --- Bit reading: the only code that takes input bytes -----------------------
 
@@ -519,7 +519,7 @@ static uint32_t Shortfall(const struct BitReader* br) {
 // ends after the first item that used a stand-in bit; the check costs one
 // comparison per item until input first runs out.
 static inline uint32_t DecodeItems(FILE* in, FILE* out, uint32_t originalSize, uint32_t storedSize, int stopWhenShort) {
-    struct DecodeState* st = &g_decode;
+    struct DecodeState* st = &gDecode;
     StartStream(st, originalSize, storedSize);
     if (originalSize == 0) return 0;
 
@@ -535,7 +535,7 @@ static inline uint32_t DecodeItems(FILE* in, FILE* out, uint32_t originalSize, u
     enum DecodeStatus status = DECODE_OK;
     uint16_t path[SYMBOL_COUNT];  // the nodes of the last symbol's code, root's child first
 
-    while (count < originalSize && !g_writeBlock.failed) {
+    while (count < originalSize && !gWriteBlock.failed) {
         if (stopWhenShort && bits.firstMissing != NO_MISSING && UsedMissingBits(&bits)) break;
         // A word from the read block, where one is there, lets the buffer hold
         // a whole item; near the end of the block, bits are taken one by one.
@@ -565,7 +565,7 @@ static inline uint32_t DecodeItems(FILE* in, FILE* out, uint32_t originalSize, u
     }
 
     if (UsedMissingBits(&bits)) NoteProblem(&status, 1, DECODE_SHORT_INPUT);
-    if (g_writeBlock.failed) status = DECODE_WRITE_FAILED;
+    if (gWriteBlock.failed) status = DECODE_WRITE_FAILED;
     st->bits = bits;
     st->r = r;
     st->outputCount = count;
@@ -588,7 +588,7 @@ uint32_t ExpandStream(FILE* in, FILE* out, uint32_t originalSize, uint32_t store
 }
 
 uint32_t LastDecodeShortfall(void) {
-    return Shortfall(&g_decode.bits);
+    return Shortfall(&gDecode.bits);
 }
 
 uint32_t MaxExpandedSize(uint32_t storedSize) {
@@ -597,11 +597,11 @@ uint32_t MaxExpandedSize(uint32_t storedSize) {
 }
 
 enum DecodeStatus LastDecodeStatus(void) {
-    return g_decode.status;
+    return gDecode.status;
 }
 
 void SetDecodeStatus(enum DecodeStatus status) {
-    g_decode.status = status;
+    gDecode.status = status;
 }
 
 const char* DecodeStatusName(enum DecodeStatus status) {

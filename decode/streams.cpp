@@ -12,15 +12,15 @@
 // C headers only: this is part of the stub.
 #include "decode/block_io.h"
 
-struct ReadBlock g_readBlock;
-struct WriteBlock g_writeBlock;
+struct ReadBlock gReadBlock;
+struct WriteBlock gWriteBlock;
 
 // A call without a stream is the reset form (all arguments zero); the mode
 // word plays no other part.
 int ReadPtr(FILE* stream, int mode, uint32_t remaining) {
     (void)mode;
     if (stream == NULL) {
-        memset(&g_readBlock, 0, sizeof g_readBlock);
+        memset(&gReadBlock, 0, sizeof gReadBlock);
         return 0;
     }
     int byte = TakeBlockByte(stream, remaining);
@@ -30,7 +30,7 @@ int ReadPtr(FILE* stream, int mode, uint32_t remaining) {
 int WritePtr(FILE* stream, int byte, int mode, uint32_t fileSize) {
     (void)mode;
     if (stream == NULL) {
-        memset(&g_writeBlock, 0, sizeof g_writeBlock);
+        memset(&gWriteBlock, 0, sizeof gWriteBlock);
         return 0;
     }
     GiveBlockByte(stream, (uint8_t)byte, fileSize);
@@ -38,9 +38,9 @@ int WritePtr(FILE* stream, int byte, int mode, uint32_t fileSize) {
 }
 
 int WriteFailed(void) {
-    return g_writeBlock.failed;
+    return gWriteBlock.failed;
 }
 
 int ReadFailed(void) {
-    return g_readBlock.starved;
+    return gReadBlock.starved;
 }
