@@ -263,6 +263,21 @@ Bytes PhotoBitmap8() {
     });
 }
 
+// Appends `word` to the text, after a blank, or on a new line (CR LF) when
+// the line would grow past `width` characters.
+void AppendWord(const std::string& word, size_t width, Bytes* b, size_t* column) {
+    if (*column + word.size() > width) {
+        b->push_back('\r');
+        b->push_back('\n');
+        *column = 0;
+    } else if (*column > 0) {
+        b->push_back(' ');
+        (*column)++;
+    }
+    b->insert(b->end(), word.begin(), word.end());
+    *column += word.size();
+}
+
 // English-like text: common English words under a Zipf law, sentences with
 // capitals and punctuation, paragraphs, lines of at most 72 characters.
 Bytes EnglishText(size_t size) {
@@ -307,16 +322,7 @@ Bytes EnglishText(size_t size) {
         } else if (rng.Below(11) == 0) {
             word += ",";
         }
-        if (column + word.size() + 1 > 72) {
-            b.push_back('\r');
-            b.push_back('\n');
-            column = 0;
-        } else if (column > 0) {
-            b.push_back(' ');
-            column++;
-        }
-        b.insert(b.end(), word.begin(), word.end());
-        column += word.size();
+        AppendWord(word, 71, &b, &column);
         if (capital && rng.Below(6) == 0) {  // end of a paragraph
             static const char blank[] = "\r\n\r\n";
             b.insert(b.end(), blank, blank + 4);
@@ -354,16 +360,7 @@ Bytes Text(size_t size) {
         } else if (rng.Below(10) == 0) {
             word += ",";
         }
-        if (column + word.size() > 72) {
-            b.push_back('\r');
-            b.push_back('\n');
-            column = 0;
-        } else if (column > 0) {
-            b.push_back(' ');
-            column++;
-        }
-        b.insert(b.end(), word.begin(), word.end());
-        column += word.size();
+        AppendWord(word, 72, &b, &column);
     }
     b.resize(size);
     return b;
@@ -579,7 +576,9 @@ ssize_t CountWrite(void* cookie, const char*, size_t size) {
     return ssize_t(size);
 }
 
-// One expansion from `in` into a counting sink, as DecodeFile does it.
+// One expansion from `in` into a counting sink, as DecodeFile does it: the
+// figures are the decoder's, without the copying into memory that
+// DecodeBuffer adds.
 uint64_t ExpandToSink(FILE* in, uint32_t storedSize, uint32_t originalSize) {
     uint64_t written = 0;
     cookie_io_functions_t io{};
@@ -591,7 +590,7 @@ uint64_t ExpandToSink(FILE* in, uint32_t storedSize, uint32_t originalSize) {
 }
 
 uint64_t DecodeToSink(const Bytes& stream, uint32_t originalSize) {
-    FILE* in = fmemopen(const_cast<uint8_t*>(stream.data()), std::max<size_t>(stream.size(), 1), "rb");
+    FILE* in = authoring::OpenMemoryReader(stream.data(), stream.size());
     uint64_t written = ExpandToSink(in, uint32_t(stream.size()), originalSize);
     fclose(in);
     return written;
