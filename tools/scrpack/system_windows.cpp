@@ -202,24 +202,15 @@ bool MarkDeleted(HANDLE own) {
     return SetFileInformationByHandle(own, FileDispositionInfo, &gone, sizeof gone);
 }
 
-// The record of a temporary file is dropped; its own handle closed.
-void ForgetTemporary(const std::string& path) {
+// The record of a temporary file or a made folder is dropped; its own
+// handle closed.
+template <typename Record>
+void Forget(std::vector<Record>* records, const std::string& path) {
     HoldInterrupts();
-    for (size_t i = 0; i < gTemporaries.size(); i++) {
-        if (gTemporaries[i].path != path) continue;
-        CloseHandle(gTemporaries[i].own);
-        gTemporaries.erase(gTemporaries.begin() + long(i));
-        break;
-    }
-    ReleaseInterrupts();
-}
-
-void ForgetFolder(const std::string& path) {
-    HoldInterrupts();
-    for (size_t i = 0; i < gFolders.size(); i++) {
-        if (gFolders[i].path != path) continue;
-        CloseHandle(gFolders[i].own);
-        gFolders.erase(gFolders.begin() + long(i));
+    for (size_t i = 0; i < records->size(); i++) {
+        if ((*records)[i].path != path) continue;
+        CloseHandle((*records)[i].own);
+        records->erase(records->begin() + long(i));
         break;
     }
     ReleaseInterrupts();
@@ -396,19 +387,19 @@ bool MakeFolder(const std::string& path) {
 
 bool RemoveFolder(const std::string& path) {
     if (gInterrupted) return ClearFolder(path);
-    ForgetFolder(path);
+    Forget(&gFolders, path);
     return RemoveDirectoryA(path.c_str()) || Failed();
 }
 
 bool RemoveFile(const std::string& path) {
     if (gInterrupted) return ClearTemporary(path);
-    ForgetTemporary(path);
+    Forget(&gTemporaries, path);
     return DeleteFileA(path.c_str()) || Failed();
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
     HoldInterrupts();  // renamed, or still on the list with its handle
-    ForgetTemporary(from);
+    Forget(&gTemporaries, from);
     bool moved = MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) || Failed();
     ReleaseInterrupts();
     return moved;
