@@ -80,23 +80,33 @@ struct Rgb {
     double r, g, b;
 };
 
-// A bottom-up 24-bit bitmap file of `pixel(x, y)`, rows padded to 4 bytes.
-template <class Pixel>
-Bytes Bitmap(int width, int height, Pixel pixel) {
-    size_t stride = (size_t(width) * 3 + 3) & ~size_t(3);
-    Bytes b(54 + stride * size_t(height), 0);
+// An empty bottom-up bitmap file of `bits` per pixel with `colours`
+// palette entries; its rows are `stride` bytes and start at `offset`.
+Bytes BitmapFile(int width, int height, int bits, size_t colours, size_t* stride, size_t* offset) {
+    *stride = (size_t(width) * size_t(bits) / 8 + 3) & ~size_t(3);
+    *offset = 54 + 4 * colours;
+    Bytes b(*offset + *stride * size_t(height), 0);
     b[0] = 'B';
     b[1] = 'M';
     Put32(b, 2, uint32_t(b.size()));
-    Put32(b, 10, 54);
+    Put32(b, 10, uint32_t(*offset));
     Put32(b, 14, 40);
     Put32(b, 18, uint32_t(width));
     Put32(b, 22, uint32_t(height));
     Put16(b, 26, 1);
-    Put16(b, 28, 24);
-    Put32(b, 34, uint32_t(stride * size_t(height)));
+    Put16(b, 28, uint32_t(bits));
+    Put32(b, 34, uint32_t(*stride * size_t(height)));
+    Put32(b, 46, uint32_t(colours));
+    return b;
+}
+
+// A bottom-up 24-bit bitmap file of `pixel(x, y)`, rows padded to 4 bytes.
+template <class Pixel>
+Bytes Bitmap(int width, int height, Pixel pixel) {
+    size_t stride, offset;
+    Bytes b = BitmapFile(width, height, 24, 0, &stride, &offset);
     for (int y = 0; y < height; y++) {
-        uint8_t* row = &b[54 + stride * size_t(height - 1 - y)];
+        uint8_t* row = &b[offset + stride * size_t(height - 1 - y)];
         for (int x = 0; x < width; x++) {
             Rgb c = pixel(x, y);
             auto clamp = [](double v) { return uint8_t(std::min(255.0, std::max(0.0, v))); };
@@ -112,20 +122,8 @@ Bytes Bitmap(int width, int height, Pixel pixel) {
 // pixels `index(x, y)`, rows padded to 4 bytes.
 template <class Index>
 Bytes Bitmap8(int width, int height, const std::vector<Rgb>& palette, Index index) {
-    size_t stride = (size_t(width) + 3) & ~size_t(3);
-    size_t offset = 54 + 4 * palette.size();
-    Bytes b(offset + stride * size_t(height), 0);
-    b[0] = 'B';
-    b[1] = 'M';
-    Put32(b, 2, uint32_t(b.size()));
-    Put32(b, 10, uint32_t(offset));
-    Put32(b, 14, 40);
-    Put32(b, 18, uint32_t(width));
-    Put32(b, 22, uint32_t(height));
-    Put16(b, 26, 1);
-    Put16(b, 28, 8);
-    Put32(b, 34, uint32_t(stride * size_t(height)));
-    Put32(b, 46, uint32_t(palette.size()));
+    size_t stride, offset;
+    Bytes b = BitmapFile(width, height, 8, palette.size(), &stride, &offset);
     for (size_t i = 0; i < palette.size(); i++) {
         b[54 + 4 * i] = uint8_t(palette[i].b);
         b[54 + 4 * i + 1] = uint8_t(palette[i].g);
