@@ -7,7 +7,7 @@ set -euo pipefail
 
 # dpkg-dev and man-db: the Debian package is made (dpkg-shlibdeps) and its man
 # page rendered by the tests; clang-format: the tests check the formatting.
-host_pkgs=(cmake make g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev gzip xz-utils python3
+host_pkgs=(cmake make g++ clang libclang-rt-14-dev libgtest-dev gzip xz-utils python3
            dpkg-dev man-db clang-format)
 # fonts-wine holds Wine's Marlett, which draws the caption buttons: without it
 # (a recommendation only) the close box shows the letter "r".
