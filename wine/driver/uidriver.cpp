@@ -509,6 +509,16 @@ int Finish(const Step* step, HWND window, int clickId) {
     return EXIT_OK;
 }
 
+// Ends a box or dialog step whose checks passed: its screenshot, if the step
+// names one, then the answer it gives (field 4).
+int Answer(const Step* step, HWND window, const char* kind) {
+    if (step->fieldCount > 5 && ShotWhenDrawn(window, step->field[5]) != SHOT_OK) return EXIT_TIMEOUT;
+    printf("ok %s \"", kind);
+    PrintEscaped(step->field[1]);
+    printf("\" -> %s\n", gDriver->watch ? "answered by hand" : step->field[4]);
+    return Finish(step, window, ButtonId(step->field[4]));
+}
+
 int Timeout(const Step* step, const char* what) {
     printf("FAIL line %d (%s): no %s \"", step->line, step->field[0], what);
     PrintEscaped(step->field[1]);
@@ -533,11 +543,7 @@ int StepBox(const Step* step) {
         PrintMismatch(step, "buttons", step->field[3], buttons);
         return EXIT_MISMATCH;
     }
-    if (step->fieldCount > 5 && ShotWhenDrawn(box, step->field[5]) != SHOT_OK) return EXIT_TIMEOUT;
-    printf("ok box \"");
-    PrintEscaped(step->field[1]);
-    printf("\" -> %s\n", gDriver->watch ? "answered by hand" : step->field[4]);
-    return Finish(step, box, ButtonId(step->field[4]));
+    return Answer(step, box, "box");
 }
 
 int StepDialog(const Step* step) {
@@ -550,11 +556,7 @@ int StepDialog(const Step* step) {
         PrintMismatch(step, "control text", step->field[3], text);
         return EXIT_MISMATCH;
     }
-    if (step->fieldCount > 5 && ShotWhenDrawn(dialog, step->field[5]) != SHOT_OK) return EXIT_TIMEOUT;
-    printf("ok dialog \"");
-    PrintEscaped(step->field[1]);
-    printf("\" -> %s\n", gDriver->watch ? "answered by hand" : step->field[4]);
-    return Finish(step, dialog, ButtonId(step->field[4]));
+    return Answer(step, dialog, "dialog");
 }
 
 // The caption, class and control that the step after `index` waits for.
