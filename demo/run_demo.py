@@ -50,7 +50,8 @@ def build_installer(args, out):
     extra.write_bytes(make_data.windows_text(DATA / "leesmij.txt"))
     installer = out / INSTALLER
     files = [Path(args.saver), data, extra]
-    subprocess.run([args.scrpack, "pack", "-o", str(installer), "--stub", args.stub, "--title", TITLE]
+    # -f: each run makes its installer afresh over the last run's.
+    subprocess.run([args.scrpack, "pack", "-f", "-o", str(installer), "--stub", args.stub, "--title", TITLE]
                    + [str(f) for f in files], check=True, timeout=60)
     listing = subprocess.run([args.scrpack, "list", str(installer)], check=True, timeout=60,
                              capture_output=True, text=True).stdout
