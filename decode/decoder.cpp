@@ -429,12 +429,67 @@ static inline void CopyPattern(uint8_t* ring, uint32_t r, uint32_t period, uint3
     }
 }
 
+// Hosts keep the open write block in locals while the loop runs (an output
+// cursor): where the next output byte goes and how many more may go there
+// before a write falls due. Every byte stored into the ring or the block
+// could alias the block's own count, so through the block itself each byte
+// costs a reload and a store of it. The count is brought up to date
+// (CloseCursor) before other code looks at the block, and the cursor taken
+// afresh (OpenCursor) after. The stub, built for size, goes through the block
+// for every byte: its cursor never has room, and opening and closing it do
+// nothing.
+enum { OUT_CURSOR = FOR_SPEED };
+
+struct OutCursor {
+    uint8_t* next;  // where the next output byte goes in the block
+    uint32_t room;  // bytes that may still go there with no write falling due
+};
+
+static inline void OpenCursor(struct OutCursor* c) {
+    struct WriteBlock* wb = &gWriteBlock;
+    c->next = wb->block + wb->buffered;
+    c->room = OUT_CURSOR && wb->open && wb->buffered + 1 < wb->limit ? wb->limit - wb->buffered - 1 : 0;
+}
+
+static inline void CloseCursor(const struct OutCursor* c) {
+    if (OUT_CURSOR) gWriteBlock.buffered = (uint32_t)(c->next - gWriteBlock.block);
+}
+
+// Where `n` bytes can be put straight into the block with no write falling
+// due, or NULL; AdvanceCursor(n) then accounts for them.
+static inline uint8_t* CursorRoom(const struct OutCursor* c, uint32_t n) {
+    if (!OUT_CURSOR) return BlockRoom(n);
+    return n <= c->room ? c->next : NULL;
+}
+
+static inline void AdvanceCursor(struct OutCursor* c, uint32_t n) {
+    if (!OUT_CURSOR) {
+        WroteBlockBytes(n);
+        return;
+    }
+    c->next += n;
+    c->room -= n;
+}
+
+// Gives one output byte.
+static inline void PutByte(struct OutCursor* c, FILE* out, uint8_t byte, uint32_t originalSize) {
+    if (c->room != 0) {
+        *c->next++ = byte;
+        c->room--;
+        return;
+    }
+    CloseCursor(c);
+    GiveBlockByte(out, byte, originalSize);
+    OpenCursor(c);
+}
+
 // Copies `n` bytes from distance code `d` into the ring at `r` and gives them
 // to the output. The copy runs forward, so a source that overlaps the bytes
 // being produced repeats them (a pattern; a run when d = 0).
-static inline void CopyMatch(uint8_t* ring, uint32_t r, uint32_t d, uint32_t n, FILE* out, uint32_t originalSize) {
+static inline void CopyMatch(uint8_t* ring, uint32_t r, uint32_t d, uint32_t n, FILE* out, uint32_t originalSize,
+                             struct OutCursor* cursor) {
     uint32_t p = (r - d - 1) & RING_MASK;
-    uint8_t* room = BlockRoom(n);
+    uint8_t* room = CursorRoom(cursor, n);
     if (room != NULL && p + n <= RING_SIZE && r + n <= RING_SIZE) {  // the common case, in one pass
         if (d >= 7 && d <= RING_SIZE - 8) {
             // The source starts at least 8 bytes before the destination, or
@@ -473,9 +528,10 @@ static inline void CopyMatch(uint8_t* ring, uint32_t r, uint32_t d, uint32_t n, 
         } else {
             for (uint32_t i = 0; i < n; i++) room[i] = ring[r + i] = ring[p + i];
         }
-        WroteBlockBytes(n);
+        AdvanceCursor(cursor, n);
         return;
     }
+    CloseCursor(cursor);
     uint32_t w = r;
     for (uint32_t i = 0; i < n; i++) {
         ring[w] = ring[p];
@@ -485,6 +541,7 @@ static inline void CopyMatch(uint8_t* ring, uint32_t r, uint32_t d, uint32_t n, 
     uint32_t first = RING_SIZE - r < n ? RING_SIZE - r : n;
     GiveBlockBytes(out, ring + r, first, originalSize);
     if (first < n) GiveBlockBytes(out, ring, n - first, originalSize);
+    OpenCursor(cursor);
 }
 
 // Keeps the first problem; one that appears after input ran short is
@@ -534,6 +591,8 @@ static inline uint32_t DecodeItems(FILE* in, FILE* out, uint32_t originalSize, u
     uint32_t count = 0;
     enum DecodeStatus status = DECODE_OK;
     uint16_t path[SYMBOL_COUNT];  // the nodes of the last symbol's code, root's child first
+    struct OutCursor cursor;
+    OpenCursor(&cursor);
 
     while (count < originalSize && !gWriteBlock.failed) {
         if (stopWhenShort && bits.firstMissing != NO_MISSING && UsedMissingBits(&bits)) break;
@@ -545,7 +604,7 @@ static inline uint32_t DecodeItems(FILE* in, FILE* out, uint32_t originalSize, u
         if (symbol < 256) {
             ring[r] = (uint8_t)symbol;
             r = (r + 1) & RING_MASK;
-            GiveBlockByte(out, (uint8_t)symbol, originalSize);
+            PutByte(&cursor, out, (uint8_t)symbol, originalSize);
             count++;
             continue;
         }
@@ -559,11 +618,12 @@ static inline uint32_t DecodeItems(FILE* in, FILE* out, uint32_t originalSize, u
             NoteProblem(&status, UsedMissingBits(&bits), DECODE_OVERRUN);
             n = originalSize - count;
         }
-        CopyMatch(ring, r, d, n, out, originalSize);
+        CopyMatch(ring, r, d, n, out, originalSize, &cursor);
         r = (r + n) & RING_MASK;
         count += n;
     }
 
+    CloseCursor(&cursor);
     if (UsedMissingBits(&bits)) NoteProblem(&status, 1, DECODE_SHORT_INPUT);
     if (gWriteBlock.failed) status = DECODE_WRITE_FAILED;
     st->bits = bits;
