@@ -4,7 +4,8 @@
 # rebuilt on every build (its own dependency tracking decides what is stale).
 # It needs two host tools of this build: icongen draws the icon, rsrcfix is
 # the post-link step. Products: cross/stub.exe, cross/scrpack.exe,
-# cross/sample_saver.scr, cross/uidriver.exe below the build directory.
+# cross/sample_saver.scr, cross/uidriver.exe, cross/decodecheck.exe below the
+# build directory.
 include(ExternalProject)
 
 ExternalProject_Add(stub_cross
