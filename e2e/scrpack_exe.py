@@ -292,13 +292,9 @@ def main():
     parser.add_argument("--work", required=True, help="the e2e work folder, which holds the prefix")
     opts = parser.parse_args()
     table = Table(opts)
-    for p in (table.tool, table.exe, table.exe.parent / "stub.exe", table.saver):
-        if not p.is_file():
-            print(f"missing build product {p}", file=sys.stderr)
-            return 1
-    if not table.prefix.exists():
-        print(f"no Wine prefix at {table.prefix.path}: the e2e_prefix step failed or did not run; "
-              "this test fails, it never skips", file=sys.stderr)
+    why = winelab.cannot_start(table.prefix, (table.tool, table.exe, table.exe.parent / "stub.exe", table.saver))
+    if why:
+        print(why, file=sys.stderr)
         return 1
     table.prepare()
     try:
@@ -306,10 +302,7 @@ def main():
         table.interrupt()
     finally:
         table.prefix.kill(table.log)
-    for f in table.failures:
-        print("  - " + f)
-    print(f"{'FAILED' if table.failures else 'passed'}: {len(TABLE)} rows and an interrupt; logs in {table.work}")
-    return 1 if table.failures else 0
+    return winelab.report(table.failures, f"{len(TABLE)} rows and an interrupt; logs in {table.work}")
 
 
 if __name__ == "__main__":

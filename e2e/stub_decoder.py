@@ -118,18 +118,23 @@ class Check:
             args += [str(paths[0]), str(stored), str(size), str(paths[1])]
         return args
 
+    def run_side(self, side, argv, env=None):
+        """Runs one build, its output into files (a wine process's output
+        never goes to a pipe: the desktop process it starts would hold it
+        open); its printed lines."""
+        out, err = self.work / f"{side}.out", self.work / f"{side}.err"
+        with open(out, "wb") as o, open(err, "wb") as e:
+            rc = subprocess.run(["timeout", "-k", "5", "120"] + argv, env=env, stdin=subprocess.DEVNULL,
+                                stdout=o, stderr=e).returncode
+        if rc != 0:
+            self.fail(f"{side}: exit {rc}: {err.read_bytes().decode(errors='replace').strip()}")
+        return out.read_bytes().decode().replace("\r\n", "\n").splitlines()
+
     def run(self):
-        linux = subprocess.run(["timeout", "-k", "5", "60", str(self.check)] + self.arguments("linux", False),
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        windows = subprocess.run(["timeout", "-k", "5", "120", "wine", str(self.check_exe)]
-                                 + self.arguments("windows", True),
-                                 env=self.prefix.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        for side, result in (("decodecheck", linux), ("decodecheck.exe", windows)):
-            if result.returncode != 0:
-                self.fail(f"{side}: exit {result.returncode}: {result.stderr.decode(errors='replace').strip()}")
         lines = {
-            "linux": linux.stdout.decode().splitlines(),
-            "windows": windows.stdout.decode().replace("\r\n", "\n").splitlines(),
+            "linux": self.run_side("linux", [str(self.check)] + self.arguments("linux", False)),
+            "windows": self.run_side("windows", ["wine", str(self.check_exe)] + self.arguments("windows", True),
+                                     self.prefix.env),
         }
         for side, got in lines.items():
             if len(got) != len(self.entries):
@@ -165,23 +170,16 @@ def main():
     parser.add_argument("--program", required=True, help="a real Windows program to compress")
     parser.add_argument("--work", required=True, help="the e2e work folder, which holds the prefix")
     check = Check(parser.parse_args())
-    for p in (check.tool, check.check, check.check_exe, check.program):
-        if not p.is_file():
-            print(f"missing build product {p}", file=sys.stderr)
-            return 1
-    if not check.prefix.exists():
-        print(f"no Wine prefix at {check.prefix.path}: the e2e_prefix step failed or did not run; "
-              "this test fails, it never skips", file=sys.stderr)
+    why = winelab.cannot_start(check.prefix, (check.tool, check.check, check.check_exe, check.program))
+    if why:
+        print(why, file=sys.stderr)
         return 1
     check.prepare()
     try:
         check.run()
     finally:
         check.prefix.kill(check.log)
-    for f in check.failures:
-        print("  - " + f)
-    print(f"{'FAILED' if check.failures else 'passed'}: the stub's decoder against the tools'; files in {check.work}")
-    return 1 if check.failures else 0
+    return winelab.report(check.failures, f"the stub's decoder against the tools'; files in {check.work}")
 
 
 if __name__ == "__main__":

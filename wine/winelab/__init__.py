@@ -5,7 +5,8 @@ installer and of the sample screen saver as their headers define them
 (texts, through the wine_texts host program, never retyped); driver scripts
 for uidriver.exe (script) and the prompts of a complete install (prompts);
 one "play" that runs an installer next to the driver (play) and, under X,
-takes the screenshots the driver asks for (shots).
+takes the screenshots the driver asks for (shots); and, for the tests that
+compare a Windows build with a Linux one, their start and verdict (checks).
 
 Wine facts this relies on: WINEDEBUG=-all keeps its noise out; mshtml and
 mscoree are switched off so no add-on installer pops up; the graphics driver
@@ -18,6 +19,7 @@ pipe open).
 
 import os
 
+from .checks import cannot_start, report
 from .play import Play, play, run_driver
 from .prefix import WINE_ENV, Prefix, WineError, diff_snapshots, ini_value
 from .prompts import WINDIR, ascii_upper, data_path, install_prompts
@@ -26,6 +28,7 @@ from .shots import ShotTaker
 from .texts import Texts, cp1252, thousands
 
 __all__ = [
+    "cannot_start", "report",
     "Play", "play", "run_driver",
     "WINE_ENV", "Prefix", "WineError", "diff_snapshots", "ini_value",
     "WINDIR", "ascii_upper", "data_path", "install_prompts",
