@@ -38,6 +38,34 @@ void InitTree(struct HuffTree* tree) {
     if (NAME_CHANGES) tree->changedCount = CHANGED_MAX + 1;
 }
 
+// The pairing of RebuildTree in one pass (hosts; the stub inserts node by
+// node, which is shorter code and costs it a few thousand moves per rebuild).
+// The new nodes come out in order of weight, each the sum of two nodes that
+// stand before it, and each goes behind every node of equal weight, leaves
+// included: so the sorted order is the merge of the leaves and the new
+// nodes, a leaf first where they weigh the same, and a new node can be
+// placed once both its children are.
+static void MergeInternalNodes(struct HuffTree* tree) {
+    uint16_t* weight = tree->weight;
+    uint16_t* child = tree->child;
+    uint16_t leafWeight[SYMBOL_COUNT], leafChild[SYMBOL_COUNT];
+    memcpy(leafWeight, weight, sizeof leafWeight);
+    memcpy(leafChild, child, sizeof leafChild);
+    unsigned leaf = 0, pair = 0;  // next leaf; children of the next new node at pair, pair + 1
+    for (unsigned n = 0; n < NODE_COUNT; n++) {
+        unsigned f = pair + 1 < n ? (unsigned)weight[pair] + weight[pair + 1] : 0xFFFFFFFFu;
+        if (leaf < SYMBOL_COUNT && leafWeight[leaf] <= f) {
+            weight[n] = leafWeight[leaf];
+            child[n] = leafChild[leaf];
+            leaf++;
+        } else {
+            weight[n] = (uint16_t)f;
+            child[n] = (uint16_t)pair;
+            pair += 2;
+        }
+    }
+}
+
 void RebuildTree(struct HuffTree* tree) {
     uint16_t* weight = tree->weight;
     uint16_t* child = tree->child;
@@ -54,18 +82,21 @@ void RebuildTree(struct HuffTree* tree) {
     }
     // Pair them up again; each new node goes behind every node of equal
     // weight, which keeps the order sorted.
-    for (j = SYMBOL_COUNT; j < NODE_COUNT; j++) {
-        int i = 2 * (j - SYMBOL_COUNT);
-        unsigned f = (unsigned)weight[i] + weight[i + 1];
-        int k = j - 1;
-        while (weight[k] > f) k--;
-        k++;
-        size_t moved = (size_t)(j - k);
-        memmove(&weight[k + 1], &weight[k], moved * sizeof weight[0]);
-        memmove(&child[k + 1], &child[k], moved * sizeof child[0]);
-        weight[k] = (uint16_t)f;
-        child[k] = (uint16_t)i;
-    }
+    if (FOR_SPEED)
+        MergeInternalNodes(tree);
+    else
+        for (j = SYMBOL_COUNT; j < NODE_COUNT; j++) {
+            int i = 2 * (j - SYMBOL_COUNT);
+            unsigned f = (unsigned)weight[i] + weight[i + 1];
+            int k = j - 1;
+            while (weight[k] > f) k--;
+            k++;
+            size_t moved = (size_t)(j - k);
+            memmove(&weight[k + 1], &weight[k], moved * sizeof weight[0]);
+            memmove(&child[k + 1], &child[k], moved * sizeof child[0]);
+            weight[k] = (uint16_t)f;
+            child[k] = (uint16_t)i;
+        }
     for (int i = 0; i < NODE_COUNT; i++) AdoptChildren(tree, (unsigned)i);
     tree->parent[ROOT] = 0;
     tree->watchedChanged = 1;

@@ -115,6 +115,49 @@ TEST(Tree, FirstRebuildAtThe32485thSymbol) {
     EXPECT_EQ(CheckTree(t), "");
 }
 
+// The rebuild's pairing as the format states it, node by node: leaves to the
+// front with halved weights, then each new node (the sum of the next two
+// nodes in order) inserted behind every node that weighs no more.
+void PairByInsertion(const HuffTree& before, uint16_t* weight, uint16_t* child) {
+    std::vector<std::pair<unsigned, unsigned>> nodes;  // weight, child value
+    for (int n = 0; n < NODE_COUNT; n++)
+        if (before.child[n] >= NODE_COUNT) nodes.push_back({(before.weight[n] + 1u) / 2, before.child[n]});
+    for (unsigned i = 0; nodes.size() < NODE_COUNT; i += 2) {
+        unsigned f = nodes[i].first + nodes[i + 1].first;
+        auto behind = std::upper_bound(nodes.begin(), nodes.end(), f,
+                                       [](unsigned w, const std::pair<unsigned, unsigned>& n) { return w < n.first; });
+        nodes.insert(behind, {f, i});
+    }
+    for (int n = 0; n < NODE_COUNT; n++) {
+        weight[n] = uint16_t(nodes[size_t(n)].first);
+        child[n] = uint16_t(nodes[size_t(n)].second);
+    }
+}
+
+// Hosts pair the nodes of a rebuild in one merge, the stub one insertion at a
+// time: both must give the very same tree, ties between leaves and new nodes
+// included (the initial tree is nothing but ties).
+TEST(Tree, RebuildEqualsPairingByInsertion) {
+    const uint32_t seed = 2718;
+    std::mt19937 rng(seed);
+    for (double skew : {0.0, 0.02, 0.3}) {
+        HuffTree t;
+        InitTree(&t);
+        std::geometric_distribution<int> geometric(skew > 0 ? skew : 0.5);
+        for (int round = 0; round < 40; round++) {
+            uint16_t weight[NODE_COUNT], child[NODE_COUNT];
+            PairByInsertion(t, weight, child);
+            HuffTree rebuilt = t;
+            RebuildTree(&rebuilt);
+            ASSERT_EQ(std::memcmp(rebuilt.weight, weight, sizeof weight), 0) << "seed " << seed << " round " << round;
+            ASSERT_EQ(std::memcmp(rebuilt.child, child, sizeof child), 0) << "seed " << seed << " round " << round;
+            ASSERT_EQ(CheckTree(rebuilt), "");
+            for (int i = 0; i < 800; i++)
+                UpdateTree(&t, skew > 0 ? geometric(rng) % SYMBOL_COUNT : int(rng() % SYMBOL_COUNT));
+        }
+    }
+}
+
 // The nodes from the root's child down to the symbol's leaf, as a decoder
 // walking the symbol's code passes them.
 std::vector<uint16_t> PathTo(const HuffTree& t, int symbol) {
