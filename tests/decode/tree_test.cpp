@@ -76,17 +76,21 @@ TEST(Tree, InitialCodes) {
     EXPECT_EQ(CheckTree(t), "");
 }
 
-// Symbol sources from flat to very skewed (deep trees, long scans).
+// A symbol from a source from flat (skew 0) to very skewed (deep trees, long
+// scans).
+int DrawSymbol(std::mt19937& rng, double skew) {
+    if (skew <= 0) return int(rng() % SYMBOL_COUNT);
+    return std::geometric_distribution<int>(skew)(rng) % SYMBOL_COUNT;
+}
+
 TEST(Tree, InvariantsHoldAcrossUpdatesAndRebuilds) {
     const uint32_t seed = 20240611;
     std::mt19937 rng(seed);
     for (double skew : {0.0, 0.05, 0.5}) {
         HuffTree t;
         InitTree(&t);
-        std::geometric_distribution<int> geometric(skew > 0 ? skew : 0.5);
         for (int i = 0; i < 120000; i++) {
-            int s = skew > 0 ? geometric(rng) % SYMBOL_COUNT : int(rng() % SYMBOL_COUNT);
-            UpdateTree(&t, s);
+            UpdateTree(&t, DrawSymbol(rng, skew));
             if (i % 4999 == 0 || i % 32485 < 2) {
                 std::string broken = CheckTree(t);
                 ASSERT_EQ(broken, "") << "seed " << seed << " skew " << skew << " after " << i + 1;
@@ -143,7 +147,6 @@ TEST(Tree, RebuildEqualsPairingByInsertion) {
     for (double skew : {0.0, 0.02, 0.3}) {
         HuffTree t;
         InitTree(&t);
-        std::geometric_distribution<int> geometric(skew > 0 ? skew : 0.5);
         for (int round = 0; round < 40; round++) {
             uint16_t weight[NODE_COUNT], child[NODE_COUNT];
             PairByInsertion(t, weight, child);
@@ -152,8 +155,7 @@ TEST(Tree, RebuildEqualsPairingByInsertion) {
             ASSERT_EQ(std::memcmp(rebuilt.weight, weight, sizeof weight), 0) << "seed " << seed << " round " << round;
             ASSERT_EQ(std::memcmp(rebuilt.child, child, sizeof child), 0) << "seed " << seed << " round " << round;
             ASSERT_EQ(CheckTree(rebuilt), "");
-            for (int i = 0; i < 800; i++)
-                UpdateTree(&t, skew > 0 ? geometric(rng) % SYMBOL_COUNT : int(rng() % SYMBOL_COUNT));
+            for (int i = 0; i < 800; i++) UpdateTree(&t, DrawSymbol(rng, skew));
         }
     }
 }
