@@ -553,7 +553,8 @@ def setup(lab):
         window_check(lab)
     except winelab.WineError as e:
         banner(["WINE CANNOT START ON THIS MACHINE: the end-to-end tests FAIL.", *str(e).splitlines(),
-                "The Wine tests are never skipped; install Wine (scripts/setup.sh) and rerun.",
+                "This machine runs 32-bit programs (scripts/wine-check.sh), so the Wine tests",
+                "do not skip here: Wine itself is at fault. Reinstall it (scripts/setup.sh wine) and rerun.",
                 f"Last lines of {lab.log}:", *log_tail(lab.log)])
         return False
     return True

@@ -14,7 +14,8 @@ Then an extraction by scrpack.exe is interrupted (Ctrl+C, which Wine makes
 of a SIGINT): it must end with exit 130 and leave nothing behind.
 
 Runs in the Wine prefix that the e2e fixture (e2e_prefix) makes; fails,
-never skips, when there is none. The Wine lab is the package wine/winelab:
+never skips, when there is none (where this machine cannot run Wine, the Wine
+check skips it before it starts). The Wine lab is the package wine/winelab:
 run with PYTHONPATH=wine (CTest does).
 
   scrpack_exe.py --scrpack TOOL --scrpack-exe SCRPACK.EXE --saver SAVER.SCR --work DIR

@@ -17,7 +17,8 @@ noise and a mix; each also cut short at three places; random bytes read as
 streams of several sizes; and a stream of original size 0.
 
 Runs in the Wine prefix that the e2e fixture (e2e_prefix) makes; fails,
-never skips, when there is none. The Wine lab is the package wine/winelab:
+never skips, when there is none (where this machine cannot run Wine, the Wine
+check skips it before it starts). The Wine lab is the package wine/winelab:
 run with PYTHONPATH=wine (CTest does).
 
   stub_decoder.py --scrpack TOOL --check DECODECHECK --check-exe DECODECHECK.EXE
