@@ -3,6 +3,10 @@
 # .clang-format says (make format mends it).
 #   check-format.sh [SOURCE_DIR]
 set -eu
+if ! command -v clang-format >/dev/null 2>&1; then
+    echo "skipped: clang-format is not installed (scripts/setup.sh unit installs it, as root)"
+    exit 77
+fi
 cd "${1:-$(dirname "$0")/..}"
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
     files=$(git ls-files '*.cpp' '*.h')
