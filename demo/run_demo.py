@@ -10,6 +10,11 @@ starts Xvfb) and uidriver.exe answers every prompt. With --interactive a
 person answers on a real display; the driver only checks the texts and asks
 for the screenshots.
 
+With --cannot-run REASON (scripts/demo.sh passes it when this machine cannot
+run Wine's 32-bit side) it packs, lists and verifies Demo.exe, reports why it
+stops there and exits 77. The report (out/demo/report.txt) is written on
+every exit, saying how far the demo got.
+
 Normally started by scripts/demo.sh (`make demo`), which passes the paths of
 the build products and finds the Wine lab (wine/winelab) through PYTHONPATH.
 """
@@ -35,13 +40,42 @@ SAVER_NAME = "DEMO.SCR"
 BASE = "Demo"
 SHOTS = ["01-confirmation", "02-please-wait", "03-completion", "04-order-info",
          "05-saver-settings", "06-saver-running"]
+SKIPPED = 77  # the exit code of a demo that this machine cannot run to its end
 
 
-def step(text):
-    print(f"demo: {text}", flush=True)
+class Progress:
+    """How far the demo got: the steps done and the one under way, so that
+    the report says it on every exit, a failure's or an interrupt's too."""
+
+    def __init__(self, out):
+        self.out = out
+        self.done = []
+        self.current = None
+
+    def step(self, text):
+        print(f"demo: {text}", flush=True)
+        if self.current:
+            self.done.append(self.current)
+        self.current = text
+
+    def report(self, outcome, details=(), finished=False):
+        """Writes out/demo/report.txt: the steps, what they found, the
+        outcome; finished when the step under way ended well."""
+        if self.current and finished:
+            self.done.append(self.current)
+            self.current = None
+        lines = ["", "==== Zonsondergang demo: report ====", "Steps done:"]
+        lines += [f"  {text}" for text in self.done] or ["  (none)"]
+        if self.current:
+            lines.append(f"Stopped while {self.current}")
+        lines += list(details)
+        lines.append(f"Outcome: {outcome}")
+        text = "\n".join(lines) + "\n"
+        print(text, end="")
+        (self.out / "report.txt").write_text(text, encoding="utf-8")
 
 
-def build_installer(args, out):
+def build_installer(args, out, progress):
     build = out / "build"
     build.mkdir(parents=True, exist_ok=True)
     data = build / "zonsondergang.dat"
@@ -51,12 +85,24 @@ def build_installer(args, out):
     installer = out / INSTALLER
     files = [Path(args.saver), data, extra]
     # -f: each run makes its installer afresh over the last run's.
-    subprocess.run([args.scrpack, "pack", "-f", "-o", str(installer), "--stub", args.stub, "--title", TITLE]
-                   + [str(f) for f in files], check=True, timeout=60)
-    listing = subprocess.run([args.scrpack, "list", str(installer)], check=True, timeout=60,
-                             capture_output=True, text=True).stdout
-    print(listing, end="" if listing.endswith("\n") else "\n")
-    return installer, files, data.read_bytes()
+    run_tool([args.scrpack, "pack", "-f", "-o", str(installer), "--stub", args.stub, "--title", TITLE]
+             + [str(f) for f in files])
+    progress.step(f"listing {INSTALLER}")
+    print(run_tool([args.scrpack, "list", str(installer)]), end="")
+    progress.step(f"verifying {INSTALLER}")
+    verdict = run_tool([args.scrpack, "verify", str(installer)])
+    print(verdict, end="")
+    return installer, files, data.read_bytes(), verdict.strip()
+
+
+def run_tool(command):
+    """Runs scrpack; its output, or a failure that names the command and what
+    it said."""
+    done = subprocess.run(command, timeout=60, capture_output=True, text=True)
+    if done.returncode != 0:
+        raise RuntimeError(f"{' '.join(command)} exited with {done.returncode}: "
+                           + (done.stderr or done.stdout).strip())
+    return done.stdout
 
 
 def install_script(texts, total, data_text):
@@ -86,8 +132,9 @@ def shot_problems(shots):
     return problems
 
 
-def report(prefix, before, after, installer_rc, shots, problems, out, driver_log):
-    lines = ["", "==== Zonsondergang demo: report ===="]
+def findings(prefix, before, after, installer_rc, shots, problems, driver_log):
+    """The report's lines on what the run of Demo.exe did."""
+    lines = []
     added, removed, changed = winelab.diff_snapshots(before, after)
     lines.append("Files installed:")
     for rel in added + changed:
@@ -115,9 +162,7 @@ def report(prefix, before, after, installer_rc, shots, problems, out, driver_log
         lines.append(f"  {name}: FAILED, {problems[name]}")
     if "missed" in driver_log:
         lines.append("  (the please-wait dialog closed before it was drawn)")
-    text = "\n".join(lines) + "\n"
-    print(text, end="")
-    (out / "report.txt").write_text(text, encoding="utf-8")
+    return lines
 
 
 def main():
@@ -128,31 +173,51 @@ def main():
     parser.add_argument("--out", default=str(ROOT / "out" / "demo"))
     parser.add_argument("--interactive", action="store_true",
                         help="a person answers the prompts on $DISPLAY")
+    parser.add_argument("--cannot-run", metavar="REASON",
+                        help="this machine cannot run Demo.exe: pack, list, verify, then stop")
     args = parser.parse_args()
     display = os.environ.get("DISPLAY")
-    if not display:
+    if not display and not args.cannot_run:
         parser.error("no X display: run through scripts/demo.sh, which starts Xvfb")
-    for tool in ("wine", "import"):
-        if shutil.which(tool) is None:
-            parser.error(f"{tool} is not installed (scripts/setup.sh installs it)")
 
     out = Path(args.out).resolve()
-    for old in out.glob("*.png"):
-        old.unlink()
     out.mkdir(parents=True, exist_ok=True)
+    for old in list(out.glob("*.png")) + [out / "report.txt"]:
+        old.unlink(missing_ok=True)
+    progress = Progress(out)
+    try:
+        return demo(args, out, display, progress)
+    except KeyboardInterrupt:
+        progress.report("INTERRUPTED")
+        return 130
+    except (winelab.WineError, RuntimeError, OSError, subprocess.SubprocessError) as e:
+        progress.report(f"FAILED: {e}")
+        return 1
+    except Exception as e:  # a fault of the demo itself: reported, then shown whole
+        progress.report(f"FAILED: {e!r}")
+        raise
+
+
+def demo(args, out, display, progress):
     texts = winelab.Texts(args.texts)
 
-    step(f"packing {INSTALLER} (title {TITLE})")
-    installer, files, data_text = build_installer(args, out)
+    progress.step(f"packing {INSTALLER} (title {TITLE})")
+    installer, files, data_text, verdict = build_installer(args, out, progress)
     total = sum(f.stat().st_size for f in files)
+    packed = [f"Installer: {installer} ({installer.stat().st_size:,} bytes), {len(files)} files "
+              f"of {total:,} bytes", f"scrpack verify: {verdict}"]
+    if args.cannot_run:
+        progress.report(f"SKIPPED: {INSTALLER} is packed and sound, but not run under Wine: "
+                        f"{args.cannot_run}", packed, finished=True)
+        return SKIPPED
 
-    step("creating a fresh Wine prefix")
+    progress.step("creating a fresh Wine prefix")
     started = time.monotonic()
     prefix = winelab.Prefix(out / "prefix", display=display, managed=args.interactive)
     log = out / "wine.log"
     log.unlink(missing_ok=True)
     prefix.create(log)
-    step(f"prefix ready in {time.monotonic() - started:.1f} s")
+    print(f"demo: prefix ready in {time.monotonic() - started:.1f} s")
 
     work = out / "run"
     if work.exists():
@@ -160,30 +225,30 @@ def main():
     started = time.monotonic()
     before = prefix.snapshot()
     with winelab.ShotTaker(work / "shots", out, display) as shots:
-        step(f"running {INSTALLER}" + (": answer the prompts" if args.interactive else ""))
+        progress.step(f"running {INSTALLER}" + (": answer the prompts" if args.interactive else ""))
         run = winelab.play(prefix, args.driver, install_script(texts, total, data_text),
                            [prefix.win_path(installer)], work, "install", shots=shots,
                            watch=args.interactive)
         print(run.driver_log, end="")
         after = prefix.snapshot()
-        step("starting the screen saver full screen (/s)"
-             + (": press a key to end it" if args.interactive else ""))
+        progress.step("starting the screen saver full screen (/s)"
+                      + (": press a key to end it" if args.interactive else ""))
         saver = winelab.play(prefix, args.driver, saver_script(texts, args.interactive),
                              [f"C:\\windows\\{SAVER_NAME}", "/s"], work, "saver", shots=shots,
                              watch=args.interactive)
         print(saver.driver_log, end="")
     prefix.kill(log)
-    step(f"ran in {time.monotonic() - started:.1f} s after the prefix existed")
+    print(f"demo: ran in {time.monotonic() - started:.1f} s after the prefix existed")
     problems = shot_problems(shots)
-    report(prefix, before, after, run.program_rc, shots, problems, out, run.driver_log)
+    details = packed + findings(prefix, before, after, run.program_rc, shots, problems, run.driver_log)
     ok = run.program_rc == 0 and run.driver_rc == 0 and saver.driver_rc == 0 and not problems
     if not ok:
         bad = ", ".join(f"{name}.png ({why})" for name, why in sorted(problems.items()))
-        step(f"FAILED (driver exit {run.driver_rc}/{saver.driver_rc}"
-             + (f"; screenshots: {bad}" if bad else "") + f"); logs in {work}")
+        progress.report(f"FAILED (driver exit {run.driver_rc}/{saver.driver_rc}"
+                        + (f"; screenshots: {bad}" if bad else "") + f"); logs in {work}", details)
         return 1
-    step(f"OK: {INSTALLER} installed and started the screen saver; {len(SHOTS)} screenshots, "
-         "none blank")
+    progress.report(f"OK: {INSTALLER} installed and started the screen saver; {len(SHOTS)} "
+                    "screenshots, none blank", details, finished=True)
     return 0
 
 

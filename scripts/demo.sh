@@ -7,11 +7,13 @@
 #                                    the UI driver
 #   scripts/demo.sh --interactive    on $DISPLAY, you answer the prompts
 #
-# BUILD names the build directory (default: build).
+# BUILD names the build directory (default: build). Where this machine cannot
+# run Wine's 32-bit side (scripts/wine-check.sh decides), the demo packs,
+# lists and verifies Demo.exe, says why it stops there and exits 77.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-usage() { sed -n '2,11s/^# \{0,1\}//p' "$0"; }
+usage() { sed -n '2,13s/^# \{0,1\}//p' "$0"; }
 interactive=0
 for arg in "$@"; do
   case "$arg" in
@@ -29,6 +31,10 @@ for f in "$cross/stub.exe" "$cross/sample_saver.scr" "$cross/uidriver.exe" \
          "$build/tools/scrpack/scrpack" "$build/wine/wine_texts"; do
   if [ ! -f "$f" ]; then
     echo "demo: $f is missing; run 'make build' first (make demo does)" >&2
+    # The report says how far every run got, this one too.
+    mkdir -p out/demo
+    printf '\n==== Zonsondergang demo: report ====\nSteps done:\n  (none)\nOutcome: FAILED: %s is missing; run make build first\n' \
+      "$f" >out/demo/report.txt
     exit 1
   fi
 done
@@ -36,6 +42,15 @@ done
 # The Wine lab is the package wine/winelab; -B keeps __pycache__ out of the
 # sources.
 export PYTHONPATH="$PWD/wine"
+needs=(--need import)
+[ "$interactive" = 1 ] || needs+=(--need xvfb-run)
+if ! why=$(scripts/wine-check.sh "${needs[@]}"); then
+  [ -n "$why" ] || exit 2
+  echo "demo: $why"
+  python3 -B demo/run_demo.py "${args[@]}" --cannot-run "$why" && rc=0 || rc=$?
+  [ "$rc" = 0 ] && rc=1  # the demo cannot have run to its end here
+  exit "$rc"
+fi
 if [ "$interactive" = 1 ]; then
   if [ -z "${DISPLAY:-}" ]; then
     echo "demo: --interactive needs an X display (DISPLAY is not set)" >&2
