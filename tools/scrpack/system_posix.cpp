@@ -12,10 +12,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#ifndef SCRPACK_BUILD_STUB
-#error "SCRPACK_BUILD_STUB names the stub of the build tree"
-#endif
-
 namespace scrpack {
 namespace sys {
 
@@ -139,13 +135,20 @@ std::string Environment(const char* name) {
 
 const char* const kStubVariable = "$SCRPACK_STUB";
 
-// An installed scrpack lives in PREFIX/bin, its stub in PREFIX/share; one run
-// from its build tree takes the stub built beside it.
+// An installed scrpack lives in PREFIX/bin, its stub in PREFIX/share. One run
+// from its build tree (BUILD/tools/scrpack/scrpack) takes the stub built
+// there, BUILD/cross/stub.exe; the build tree is known by its CMakeCache.txt.
+// Both are found from where the program is now, so that the program holds no
+// path of the machine it was built on.
 std::vector<std::string> StubPlaces() {
     std::vector<std::string> places;
     std::string program = RealPath("/proc/self/exe");
-    if (!program.empty()) places.push_back(JoinPath(FolderOf(FolderOf(program)), "share/scrpack/stub.exe"));
-    places.push_back(SCRPACK_BUILD_STUB);
+    if (program.empty()) return places;
+    std::string folder = FolderOf(program);
+    places.push_back(JoinPath(FolderOf(folder), "share/scrpack/stub.exe"));
+    std::string buildTree = FolderOf(FolderOf(folder));
+    if (NodeAt(JoinPath(buildTree, "CMakeCache.txt")) == Node::File)
+        places.push_back(JoinPath(buildTree, "cross/stub.exe"));
     return places;
 }
 
@@ -215,7 +218,7 @@ void ReleaseInterrupts() {
 const char* const kStubHelp =
     "  --stub STUB.exe     the bare installer stub; default: $SCRPACK_STUB, else the stub\n"
     "                      installed with scrpack (../share/scrpack/stub.exe from the program),\n"
-    "                      else the one of the build tree scrpack was built in\n";
+    "                      else, run from its build tree, the stub built there (cross/stub.exe)\n";
 const char* const kTitleHelp =
     "  --title TITLE       the screen saver's title, UTF-8; stored in Windows-1252, at most 32 bytes\n";
 const char* const kInPlaceHelp =
