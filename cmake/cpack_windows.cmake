@@ -9,5 +9,11 @@ if(CPACK_GENERATOR STREQUAL "ZIP")
   set(CPACK_ARCHIVE_WINDOWS_FILE_NAME ${CPACK_PACKAGE_FILE_NAME})
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
   set(CPACK_PACKAGING_INSTALL_PREFIX "")
-  set(CPACK_STRIP_FILES "")  # scrpack.exe is linked without symbols already
+endif()
+
+# One time for everything packaged: the DEB and ZIP generators date every
+# file with SOURCE_DATE_EPOCH from the environment. One given to cpack wins
+# over the one from configuring.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(ENV{SOURCE_DATE_EPOCH} ${CPACK_SCRPACK_SOURCE_DATE_EPOCH})
 endif()
