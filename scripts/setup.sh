@@ -6,7 +6,8 @@
 #   setup.sh [TARGET]    TARGET: what is to be built and run
 #     tool   scrpack and its stub: CMake, g++, the MinGW cross compiler
 #     unit   the tool and the unit tests: + GoogleTest, Python, clang-format,
-#            and what the packaging test uses (dpkg-dev, man-db, lintian)
+#            and what the packaging test uses (dpkg-dev, man-db, lintian,
+#            devscripts)
 #     fuzz   unit + clang with its libFuzzer runtime
 #     wine   unit + Wine with its fonts, Xvfb and ImageMagick (the Wine tests
 #            and the demo); adds the i386 architecture for Wine's 32-bit side
@@ -18,13 +19,15 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
-usage() { sed -n '2,18s/^# \{0,1\}//p' "$0"; }
+usage() { sed -n '2,19s/^# \{0,1\}//p' "$0"; }
 target=${1:-all}
 
-tool_pkgs=(cmake make g++ g++-mingw-w64-i686 binutils-mingw-w64-i686)
-# dpkg-dev, man-db and lintian: the packaging test makes the Debian package
-# (dpkg-shlibdeps), renders its man page and checks it as Debian does.
-unit_pkgs=(libgtest-dev python3 clang-format gzip xz-utils dpkg-dev man-db lintian)
+# groff-base renders the manual as plain text for the Windows zip.
+tool_pkgs=(cmake make g++ g++-mingw-w64-i686 binutils-mingw-w64-i686 groff-base)
+# dpkg-dev, man-db, lintian and devscripts: the packaging test makes the
+# Debian package (dpkg-shlibdeps), renders its man page and checks it as
+# Debian does (lintian, hardening-check).
+unit_pkgs=(libgtest-dev python3 clang-format gzip xz-utils dpkg-dev man-db lintian devscripts)
 fuzz_pkgs=(clang libclang-rt-14-dev)
 # fonts-wine holds Wine's Marlett, which draws the caption buttons: without it
 # (a recommendation only) the close box shows the letter "r".
