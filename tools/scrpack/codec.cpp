@@ -91,7 +91,6 @@ int Compress(const std::vector<std::string>& argv) {
     std::vector<uint8_t> data;
     code = ReadInput(inPath, kLargestEntry, "2 GiB or more; a compressed entry holds less", &data);
     if (code != kExitOk) return code;
-    WatchInterrupts();
     std::vector<uint8_t> stream = authoring::EncodeStream(data.data(), data.size());
     if (!stream.empty()) out.Write(stream.data(), stream.size());  // a failure is reported by Commit
     if (!out.Commit(&error)) return Error(kExitIo, error);
@@ -140,7 +139,6 @@ int Expand(const std::vector<std::string>& argv) {
     errno = 0;
     FILE* in = regular ? StreamOpen(inPath.c_str(), "rb") : authoring::OpenMemoryReader(held.data(), held.size());
     if (!in) return Error(kExitIo, NameOf(inPath) + ": cannot open it: " + sys::ErrorText(errno));
-    WatchInterrupts();
     errno = 0;
     ExpandStream(in, out.stream(), (uint32_t)size, (uint32_t)stored, DECODE_TO_ORIGINAL_SIZE);
     int readError = ReadFailed() ? (errno ? errno : EIO) : 0;

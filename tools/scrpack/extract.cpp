@@ -4,11 +4,20 @@
 // All or nothing: the installer is checked whole first (catalogue, names
 // that clash, every compressed stream, every destination and every folder on
 // the way), then each entry is written to a temporary file beside its
-// destination, and only when all are complete are they renamed into place.
-// A failure or an interrupt before that removes the temporary files and the
-// folders this run created. Nothing is written outside the folder: names are
-// built by the stub's own rules, their components checked, and every folder
-// that exists already is followed to its real path and must lie inside.
+// destination, and only when all are complete are they put in place, as one
+// step that is undone whole when any part of it fails or an interrupt comes
+// (Output::CommitAll). A failure or an interrupt before that removes the
+// temporary files and the folders this run created. Only a power cut or
+// SIGKILL during the renames can leave a part, and then the rest stays
+// under temporary names (.scrpack-*) beside it.
+//
+// Nothing is written outside the folder: names are built by the stub's own
+// rules and their components checked; the folder (which the user may name
+// through a link) is opened once, and every folder below it is opened from
+// its parent, refusing a link at every level, and held until the end, so
+// that whatever another process renames or swaps meanwhile, every file is
+// made and renamed in the very folders that were checked. No destination
+// may be an installer being read, with or without -f.
 //
 // --salvage writes what can be had of a damaged installer instead: every
 // entry the catalogue lists, as the decoder expands it, with a warning for
@@ -24,6 +33,7 @@
 
 #include <cerrno>
 #include <memory>
+#include <map>
 #include <set>
 
 namespace scrpack {
@@ -34,6 +44,7 @@ struct Options {
     std::string dir;  // stands for the Windows directory
     bool force = false;
     bool salvage = false;
+    std::vector<sys::FileId> installers;  // every installer of the call: never a destination
 };
 
 struct Planned {
@@ -43,7 +54,21 @@ struct Planned {
     std::string destination;              // dir joined with relative
     std::string damage;                   // with --salvage: what is wrong with it ("" when sound)
     uint64_t written = 0;                 // bytes written (less than installed only for a cut stored entry)
+    size_t folder = 0;                    // where it goes, in Extraction::folders_
 };
+
+// A folder of the extraction: dir, those below it on the way to a file, and
+// when dir is missing, the folders above it that are to be made.
+struct HeldFolder {
+    std::unique_ptr<sys::Folder> folder;  // held from the check (or its making) to the end
+    size_t parent;                        // in Extraction::folders_; itself for the first
+    std::string name;                     // in the parent
+    bool toMake;                          // missing at the check: made by Write
+    sys::FileId id;                       // of the folder held
+    std::string path;                     // for messages
+};
+
+void (*gEntryWritten)(int index) = nullptr;
 
 // The components of the stub's '\'-separated name; none when one of them is
 // empty, "." or ".." or holds a '/' (a separator to the host, or on Windows).
@@ -64,7 +89,11 @@ private:
     int Plan();
     int CheckStreams();
     int CheckDestinations();
-    int PlanFolder(const std::string& folder);
+    int HoldDir();
+    int HoldFolder(size_t parent, const std::string& name, size_t* at);
+    int CheckDestination(const Planned& p);
+    int MakeFolders();
+    int CheckFoldersStayed();
     int Write();
     int WriteEntry(FILE* in, Planned& p, Output* out);
     int CopyStored(FILE* in, Planned& p, Output* out);
@@ -77,10 +106,9 @@ private:
     const Options& options_;
     InstallerFile installer_;
     std::vector<Planned> plan_;
-    std::vector<std::string> folders_;  // to create, each after its parent
-    std::set<std::string> planned_;     // folders checked or to create
-    std::string root_;                  // the real path of dir, once it exists
-    bool damaged_ = false;              // --salvage met damage
+    std::vector<HeldFolder> folders_;         // each after its parent; held until the extraction ends
+    std::map<std::string, size_t> folderAt_;  // by the path below dir ("" for dir)
+    bool damaged_ = false;                    // --salvage met damage
 };
 
 int Extraction::Read() {
@@ -165,58 +193,100 @@ int Extraction::CheckStreams() {
     return code;
 }
 
-// `folder` must be a folder inside dir, or be made one: checks each level
-// that exists (a symbolic link is followed and must stay inside dir) and
-// notes those to create.
-int Extraction::PlanFolder(const std::string& folder) {
-    if (planned_.count(folder)) return kExitOk;
-    planned_.insert(folder);
-    sys::Node node = sys::NodeAt(folder);
-    if (node == sys::Node::Missing) {
-        folders_.push_back(folder);
-        return kExitOk;
+// dir, held; when it is missing, the deepest folder above it that exists
+// is held instead (links followed: the user names these) and the rest is to
+// be made.
+int Extraction::HoldDir() {
+    std::vector<std::string> missing;
+    std::string at = options_.dir;
+    for (; sys::NodeAt(at) == sys::Node::Missing; at = sys::FolderOf(at)) {
+        missing.insert(missing.begin(), sys::LastComponent(at));
+        if (at == sys::FolderOf(at)) break;
     }
-    if (sys::TargetAt(folder) != sys::Node::Folder)
-        return Error(kExitIo, Shown(folder) + ": a file stands where a folder must go; nothing extracted");
-    std::string real = sys::RealPath(folder);
-    if (real.empty() || !sys::IsWithin(real, root_))
-        return Error(kExitIo, Shown(folder) + ": leads outside " + Shown(options_.dir) +
-                                  " (a symbolic link?); nothing extracted");
+    if (sys::TargetAt(at) != sys::Node::Folder)
+        return Error(kExitIo, Shown(at) + ": a file stands where a folder must go; nothing extracted");
+    HeldFolder first{std::unique_ptr<sys::Folder>(new sys::Folder), 0, "", false, {}, at};
+    if (!first.folder->Open(at) || !sys::FileIdOf(*first.folder, &first.id))
+        return Error(kExitIo, Shown(at) + ": cannot open the folder: " + sys::ErrorText(sys::LastError()) +
+                                  "; nothing extracted");
+    folders_.push_back(std::move(first));
+    for (const std::string& name : missing)
+        folders_.push_back({std::unique_ptr<sys::Folder>(new sys::Folder),
+                            folders_.size() - 1,
+                            name,
+                            true,
+                            {},
+                            sys::JoinPath(folders_.back().path, name)});
+    folderAt_[""] = folders_.size() - 1;
+    return kExitOk;
+}
+
+// The folder `name` in folders_[parent], held or planned, at *at: it must be
+// a folder and no link, or be missing and then made.
+int Extraction::HoldFolder(size_t parent, const std::string& name, size_t* at) {
+    const HeldFolder& above = folders_[parent];
+    std::string path = sys::JoinPath(above.path, name);
+    HeldFolder held{std::unique_ptr<sys::Folder>(new sys::Folder), parent, name, above.toMake, {}, path};
+    if (!held.toMake) {
+        switch (sys::NodeIn(*above.folder, name)) {
+        case sys::Node::Missing: held.toMake = true; break;
+        case sys::Node::Folder: break;
+        case sys::Node::Link:
+            return Error(kExitIo, Shown(path) + ": a symbolic link, which could lead outside " + Shown(options_.dir) +
+                                      "; links below it are not followed; nothing extracted");
+        default: return Error(kExitIo, Shown(path) + ": a file stands where a folder must go; nothing extracted");
+        }
+    }
+    if (!held.toMake && (!held.folder->OpenIn(*above.folder, name) || !sys::FileIdOf(*held.folder, &held.id)))
+        return Error(kExitIo, Shown(path) + ": cannot open the folder: " + sys::ErrorText(sys::LastError()) +
+                                  "; nothing extracted");
+    folders_.push_back(std::move(held));
+    *at = folders_.size() - 1;
+    return kExitOk;
+}
+
+// What stands at the destination now, in a folder that exists: nothing, or
+// with -f a file that is no installer of this call.
+int Extraction::CheckDestination(const Planned& p) {
+    const sys::Folder& folder = *folders_[p.folder].folder;
+    const std::string& name = p.components.back();
+    sys::Node node = sys::NodeIn(folder, name);
+    if (node == sys::Node::Missing) return kExitOk;
+    if (node == sys::Node::Folder)
+        return Error(kExitIo, Shown(p.destination) + ": a folder stands where this file must go; nothing extracted");
+    sys::FileId id;
+    if (sys::FileIdIn(folder, name, &id))
+        for (const sys::FileId& installer : options_.installers)
+            if (id == installer)
+                return Error(kExitUsage, Shown(p.destination) +
+                                             ": is an installer being extracted; nothing extracted "
+                                             "(extract into another folder)");
+    if (!options_.force)
+        return Error(kExitUsage, Shown(p.destination) + ": exists; nothing extracted (use -f to replace it)");
     return kExitOk;
 }
 
 int Extraction::CheckDestinations() {
-    // dir and the parents it lacks are made first.
-    std::vector<std::string> missing;
-    for (std::string at = options_.dir; sys::NodeAt(at) == sys::Node::Missing; at = sys::FolderOf(at)) {
-        missing.insert(missing.begin(), at);
-        if (at == sys::FolderOf(at)) break;
-    }
-    std::string existing = missing.empty() ? options_.dir : sys::FolderOf(missing.front());
-    if (sys::TargetAt(existing) != sys::Node::Folder)
-        return Error(kExitIo, Shown(existing) + ": a file stands where a folder must go; nothing extracted");
-    folders_ = missing;
-    planned_.insert(missing.begin(), missing.end());
-    root_ = missing.empty() ? sys::RealPath(options_.dir) : "";
-
-    for (const Planned& p : plan_) {
-        std::string folder = options_.dir;
+    int code = HoldDir();
+    if (code != kExitOk) return code;
+    for (Planned& p : plan_) {
+        size_t at = folderAt_[""];
+        std::string below;
         for (size_t i = 0; i + 1 < p.components.size(); i++) {
-            folder = sys::JoinPath(folder, p.components[i]);
-            if (root_.empty()) {  // dir is still to be made: so is everything below it
-                if (planned_.insert(folder).second) folders_.push_back(folder);
+            below += "/" + p.components[i];
+            auto known = folderAt_.find(below);
+            if (known != folderAt_.end()) {
+                at = known->second;
                 continue;
             }
-            int code = PlanFolder(folder);
+            code = HoldFolder(at, p.components[i], &at);
             if (code != kExitOk) return code;
+            folderAt_[below] = at;
         }
-        sys::Node node = sys::NodeAt(p.destination);
-        if (node == sys::Node::Folder)
-            return Error(kExitIo, Shown(p.destination) +
-                                      ": a folder stands where this file must go; nothing "
-                                      "extracted");
-        if (node != sys::Node::Missing && !options_.force)
-            return Error(kExitUsage, Shown(p.destination) + ": exists; nothing extracted (use -f to replace it)");
+        p.folder = at;
+        if (folders_[at].toMake) continue;  // a new folder holds nothing yet
+        code = CheckDestination(p);
+        if (code != kExitOk) return code;
     }
     return kExitOk;
 }
@@ -272,52 +342,84 @@ int Extraction::ExpandCompressed(FILE* in, Planned& p, Output* out) {
 
 int Extraction::WriteEntry(FILE* in, Planned& p, Output* out) {
     std::string error;
-    if (!out->OpenStaged(p.destination, &error)) return Error(kExitIo, error + "; nothing extracted");
+    if (!out->OpenStaged(*folders_[p.folder].folder, p.components.back(), &error))
+        return Error(kExitIo, error + "; nothing extracted");
     if (Available(p.entry->raw) > 0 && !SeekEntry(in, *p.entry))
         return Error(kExitIo, ReadFailure(installer_, *p.entry, errno) + "; nothing extracted");
     int code = p.entry->compressed() ? ExpandCompressed(in, p, out) : CopyStored(in, p, out);
     if (code != kExitOk) return code;
     if (!out->Finish(&error)) return Error(kExitIo, error + "; nothing extracted");
     if (!p.damage.empty()) Warning(p.damage + "; written as the decoder gives it");
-    Say("  [" + std::to_string(p.entry->index) + "] " + Shown(p.relative) + ": " + Grouped(p.written) + " bytes (" +
-        (p.entry->compressed() ? "expanded" : "stored") + ")");
+    return kExitOk;
+}
+
+// The folders missing at the check, each after its parent, held from now
+// on and removed again by a failure or an interrupt.
+int Extraction::MakeFolders() {
+    for (HeldFolder& held : folders_) {
+        if (!held.toMake) continue;
+        const sys::Folder& parent = *folders_[held.parent].folder;
+        if (held.folder->MakeIn(parent, held.name)) {
+            NoteCreatedFolder(held.folder.get());
+            if (sys::FileIdOf(*held.folder, &held.id)) continue;
+        }
+        int error = sys::LastError();
+        if (error == EEXIST && held.folder->OpenIn(parent, held.name) && sys::FileIdOf(*held.folder, &held.id))
+            continue;  // made meanwhile, by another
+        RemoveCreatedFolders();
+        return Error(kExitIo,
+                     Shown(held.path) + ": cannot create the folder: " + sys::ErrorText(error) + "; nothing extracted");
+    }
+    return kExitOk;
+}
+
+// Each folder held still stands under its name: one renamed away meanwhile
+// (on systems that allow it while it is held) would take the files with it,
+// out of dir.
+int Extraction::CheckFoldersStayed() {
+    for (size_t i = 1; i < folders_.size(); i++) {
+        const HeldFolder& held = folders_[i];
+        sys::FileId id;
+        if (!sys::FileIdIn(*folders_[held.parent].folder, held.name, &id) || !(id == held.id))
+            return Error(kExitIo, Shown(held.path) + ": was moved or replaced while extracting; nothing extracted");
+    }
     return kExitOk;
 }
 
 int Extraction::Write() {
-    WatchInterrupts();
-    for (const std::string& folder : folders_) {
-        if (!sys::MakeFolder(folder) && sys::NodeAt(folder) != sys::Node::Folder) {
-            int error = sys::LastError();
-            RemoveCreatedFolders();
-            return Error(kExitIo, Shown(folder) + ": cannot create the folder: " + sys::ErrorText(error) +
-                                      "; nothing extracted");
-        }
-        NoteCreatedFolder(folder);
-    }
+    WatchInterrupts();  // before the first folder or file is made
+    int code = MakeFolders();
+    if (code != kExitOk) return code;
     errno = 0;
     FILE* in = StreamOpen(installer_.path.c_str(), "rb");
     if (!in) {
+        int error = errno;
         RemoveCreatedFolders();
-        return Error(kExitIo, Shown(installer_.path) + ": cannot open it: " + sys::ErrorText(errno));
+        return Error(kExitIo, Shown(installer_.path) + ": cannot open it: " + sys::ErrorText(error));
     }
     std::vector<std::unique_ptr<Output>> outputs;
-    int code = kExitOk;
     for (Planned& p : plan_) {
         outputs.emplace_back(new Output);
         code = WriteEntry(in, p, outputs.back().get());
         if (code != kExitOk) break;
+        if (gEntryWritten) gEntryWritten(p.entry->index);
     }
     StreamClose(in);
-    std::string error;
-    for (size_t i = 0; code == kExitOk && i < outputs.size(); i++)
-        if (!outputs[i]->Replace(&error)) code = Error(kExitIo, error);
+    if (code == kExitOk) code = CheckFoldersStayed();
+    if (code == kExitOk) {
+        std::vector<Output*> all;
+        for (auto& out : outputs) all.push_back(out.get());
+        std::string error;
+        if (!Output::CommitAll(all, options_.force, &error)) code = Error(kExitIo, error + "; nothing extracted");
+    }
     if (code != kExitOk) {
         outputs.clear();  // removes every temporary file not yet in place
         RemoveCreatedFolders();
         return code;
     }
-    KeepCreatedFolders();
+    for (const Planned& p : plan_)  // what is in place now
+        Say("  [" + std::to_string(p.entry->index) + "] " + Shown(p.relative) + ": " + Grouped(p.written) + " bytes (" +
+            (p.entry->compressed() ? "expanded" : "stored") + ")");
     return kExitOk;
 }
 
@@ -337,6 +439,10 @@ int Extraction::Run() {
 
 }  // namespace
 
+void SetExtractHook(void (*entryWritten)(int index)) {
+    gEntryWritten = entryWritten;
+}
+
 int Extract(const std::vector<std::string>& argv) {
     Args args;
     std::string error;
@@ -351,6 +457,10 @@ int Extract(const std::vector<std::string>& argv) {
     if (options.dir.empty()) return UsageError("extract", "-d needs a folder");
     options.force = args.has("--force");
     options.salvage = args.has("--salvage");
+    for (const std::string& path : args.positional) {
+        sys::FileId id;
+        if (sys::FileIdOf(path, &id)) options.installers.push_back(id);
+    }
 
     int code = kExitOk;
     for (const std::string& path : args.positional) code = WorstExit(code, Extraction(path, options).Run());

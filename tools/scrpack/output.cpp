@@ -7,43 +7,35 @@
 #include "tools/scrpack/system.h"
 
 #include <cerrno>
+#include <set>
 
 namespace scrpack {
 
 namespace {
 
+// A temporary file: its folder (held while it is listed) and its name there.
+struct Temporary {
+    const sys::Folder* folder;
+    std::string name;
+    bool operator<(const Temporary& o) const { return folder != o.folder ? folder < o.folder : name < o.name; }
+};
+
 // What an interrupt removes: temporary files, then created folders, newest
-// first. Changed only while interrupts are held.
-std::vector<std::string>& Temporaries() {
-    static std::vector<std::string> files;
+// first. Changed only while interrupts are held. A set: forgetting one of a
+// hundred thousand costs no scan.
+std::set<Temporary>& Temporaries() {
+    static std::set<Temporary> files;
     return files;
 }
-std::vector<std::string>& CreatedFolders() {
-    static std::vector<std::string> folders;
+std::vector<sys::Folder*>& CreatedFolders() {
+    static std::vector<sys::Folder*> folders;
     return folders;
 }
 
 void ClearAll() {
-    for (const std::string& file : Temporaries()) sys::RemoveFile(file);
-    const std::vector<std::string>& folders = CreatedFolders();
-    for (size_t i = folders.size(); i-- > 0;) sys::RemoveFolder(folders[i]);
-}
-
-void Note(std::vector<std::string>* list, const std::string& path) {
-    sys::HoldInterrupts();
-    list->push_back(path);
-    sys::ReleaseInterrupts();
-}
-
-void Forget(std::vector<std::string>* list, const std::string& path) {
-    sys::HoldInterrupts();
-    for (size_t i = list->size(); i-- > 0;) {
-        if ((*list)[i] == path) {
-            list->erase(list->begin() + long(i));
-            break;
-        }
-    }
-    sys::ReleaseInterrupts();
+    for (const Temporary& t : Temporaries()) sys::RemoveFileIn(*t.folder, t.name);
+    const std::vector<sys::Folder*>& folders = CreatedFolders();
+    for (size_t i = folders.size(); i-- > 0;) folders[i]->Remove();
 }
 
 std::string Reason() {
@@ -53,17 +45,22 @@ std::string Reason() {
 }  // namespace
 
 void WatchInterrupts() {
+    static bool watching = false;  // once: every output of an extraction arms it
+    if (watching) return;
     sys::OnInterrupt(ClearAll);
+    watching = true;
 }
 
-void NoteCreatedFolder(const std::string& path) {
-    Note(&CreatedFolders(), path);
+void NoteCreatedFolder(sys::Folder* folder) {
+    sys::HoldInterrupts();
+    CreatedFolders().push_back(folder);
+    sys::ReleaseInterrupts();
 }
 
 void RemoveCreatedFolders() {
     sys::HoldInterrupts();
-    std::vector<std::string>& folders = CreatedFolders();
-    for (size_t i = folders.size(); i-- > 0;) sys::RemoveFolder(folders[i]);
+    std::vector<sys::Folder*>& folders = CreatedFolders();
+    for (size_t i = folders.size(); i-- > 0;) folders[i]->Remove();
     folders.clear();
     sys::ReleaseInterrupts();
 }
@@ -78,35 +75,45 @@ Output::~Output() {
     Discard();
 }
 
+// The temporary file is no longer this output's: renamed, or removed.
+void Output::Forget() {
+    sys::HoldInterrupts();
+    Temporaries().erase({folder_, temporary_});
+    temporary_.clear();
+    sys::ReleaseInterrupts();
+}
+
 void Output::Discard() {
     if (stream_ && kind_ != Kind::StandardOutput) StreamClose(stream_);
     stream_ = nullptr;
     if (!temporary_.empty()) {
-        sys::RemoveFile(temporary_);
-        Forget(&Temporaries(), temporary_);
-        temporary_.clear();
+        sys::RemoveFileIn(*folder_, temporary_);
+        Forget();
     }
     kind_ = Kind::None;
 }
 
-bool Output::Stage(const std::string& destination, std::string* error) {
-    destination_ = destination;
+bool Output::Stage(const sys::Folder& folder, const std::string& name, std::string* error) {
+    WatchInterrupts();  // before the file exists
+    folder_ = &folder;
+    name_ = name;
+    destination_ = sys::JoinPath(folder.path(), name);
     sys::HoldInterrupts();  // the file and its place on the list come together
-    stream_ = sys::CreateTempFile(sys::FolderOf(destination), &temporary_);
+    stream_ = sys::CreateTempFileIn(folder, &temporary_);
     int failure = sys::LastError();
-    if (stream_) Temporaries().push_back(temporary_);
+    if (stream_) Temporaries().insert({folder_, temporary_});
     sys::ReleaseInterrupts();
     if (!stream_) {
-        *error =
-            Shown(sys::FolderOf(destination)) + ": cannot create a temporary file there: " + sys::ErrorText(failure);
+        temporary_.clear();
+        *error = Shown(folder.path()) + ": cannot create a temporary file there: " + sys::ErrorText(failure);
         return false;
     }
     kind_ = Kind::Staged;
     return true;
 }
 
-bool Output::OpenStaged(const std::string& destination, std::string* error) {
-    return Stage(destination, error);
+bool Output::OpenStaged(const sys::Folder& folder, const std::string& name, std::string* error) {
+    return Stage(folder, name, error);
 }
 
 bool Output::Open(const std::string& path, bool force, const std::vector<std::string>& inputs, bool toTerminalOk,
@@ -153,7 +160,13 @@ bool Output::Open(const std::string& path, bool force, const std::vector<std::st
         return true;
     }
     *exitCode = kExitIo;
-    if (!Stage(path, error)) return false;
+    own_.reset(new sys::Folder);
+    if (!own_->Open(sys::FolderOf(path))) {
+        *error = Shown(sys::FolderOf(path)) + ": cannot open the folder: " + Reason();
+        return false;
+    }
+    if (!Stage(*own_, sys::LastComponent(path), error)) return false;
+    destination_ = path;
     *exitCode = kExitOk;
     return true;
 }
@@ -185,19 +198,95 @@ bool Output::Finish(std::string* error) {
 
 bool Output::Replace(std::string* error) {
     if (kind_ != Kind::Staged) return true;
-    if (!sys::ReplaceFile(temporary_, destination_)) {
-        *error = Shown(destination_) + ": cannot put the new file in place: " + Reason();
+    sys::HoldInterrupts();  // renamed, or still on the list
+    bool moved = sys::RenameIn(*folder_, temporary_, name_);
+    int failure = sys::LastError();
+    if (moved) Forget();
+    sys::ReleaseInterrupts();
+    if (!moved) {
+        *error = Shown(destination_) + ": cannot put the new file in place: " + sys::ErrorText(failure);
         Discard();
         return false;
     }
-    Forget(&Temporaries(), temporary_);
-    temporary_.clear();
     kind_ = Kind::None;
     return true;
 }
 
 bool Output::Commit(std::string* error) {
     return Finish(error) && Replace(error);
+}
+
+namespace {
+
+// One output's part of a commit, to undo it.
+struct Placing {
+    Output* out;
+    std::string aside;    // the old file's temporary name; "" when there was none
+    bool placed = false;  // the new file is at the destination
+};
+
+}  // namespace
+
+bool Output::CommitAll(const std::vector<Output*>& outputs, bool replace, std::string* error) {
+    sys::HoldInterrupts();  // an interrupt waits until all is in place or all is undone
+    std::vector<Placing> steps;
+    steps.reserve(outputs.size());
+    bool failed = false;
+    for (Output* out : outputs) {
+        if (out->kind_ != Kind::Staged) continue;
+        steps.push_back({out, "", false});
+        Placing& step = steps.back();
+        const sys::Folder& folder = *out->folder_;
+        sys::Node node = sys::NodeIn(folder, out->name_);
+        if (node == sys::Node::Folder) {
+            *error = Shown(out->destination_) + ": a folder stands where this file must go";
+        } else if (node != sys::Node::Missing && !replace) {
+            *error = Shown(out->destination_) + ": exists now (made meanwhile); use -f to replace it";
+        } else if (node != sys::Node::Missing && !sys::MoveAsideIn(folder, out->name_, &step.aside)) {
+            *error = Shown(out->destination_) + ": cannot move the old file aside: " + Reason();
+        } else if (!sys::RenameIn(folder, out->temporary_, out->name_)) {
+            *error = Shown(out->destination_) + ": cannot put the new file in place: " + Reason();
+        } else {
+            step.placed = true;
+            continue;
+        }
+        failed = true;
+        break;
+    }
+    if (!failed && sys::InterruptPending()) {
+        failed = true;  // the interrupt goes on once all is undone
+        *error = "interrupted";
+    }
+    if (failed) {
+        // Newest first: each new file out, its old one back.
+        std::string kept;
+        for (size_t i = steps.size(); i-- > 0;) {
+            Placing& step = steps[i];
+            const sys::Folder& folder = *step.out->folder_;
+            const std::string& name = step.out->name_;
+            bool undone = true;
+            if (!step.aside.empty())
+                undone = sys::RenameIn(folder, step.aside, name);  // over the new file, if placed
+            else if (step.placed)
+                undone = sys::RemoveFileIn(folder, name);
+            if (!undone && !step.aside.empty())
+                kept += "; the old " + Shown(step.out->destination_) + " is kept as " +
+                        Shown(sys::JoinPath(folder.path(), step.aside)) + ": " + Reason();
+            else if (!undone)
+                kept += "; " + Shown(step.out->destination_) + " could not be taken out again: " + Reason();
+            if (step.placed) step.out->Forget();
+        }
+        *error += kept;
+    } else {
+        for (Placing& step : steps) {
+            if (!step.aside.empty()) sys::RemoveFileIn(*step.out->folder_, step.aside);
+            step.out->Forget();
+            step.out->kind_ = Kind::None;
+        }
+        KeepCreatedFolders();
+    }
+    sys::ReleaseInterrupts();
+    return !failed;
 }
 
 }  // namespace scrpack

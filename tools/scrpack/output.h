@@ -2,9 +2,12 @@
 //
 // An output is written under a temporary name in its destination's folder
 // and moved over the destination in one step once it is complete, so the
-// old file stays as it was until then. Every temporary file and every folder
-// scrpack creates is on one list that an interrupt (SIGINT, SIGTERM, SIGHUP)
-// clears before the process ends, so nothing partial survives.
+// old file stays as it was until then. The folder is held open from before
+// the temporary file is made until the output is done (see sys::Folder).
+// Every temporary file and every folder scrpack creates is on one list that
+// an interrupt (SIGINT, SIGTERM, SIGHUP, SIGPIPE) clears before the process
+// ends, so nothing partial survives; the list is watched before anything is
+// on it.
 //
 // The rules of an output path (compress, expand, pack -o):
 //   "-"                    standard output (compressed bytes never to a terminal without -f)
@@ -16,7 +19,10 @@
 #ifndef TOOLS_SCRPACK_OUTPUT_H
 #define TOOLS_SCRPACK_OUTPUT_H
 
+#include "tools/scrpack/system.h"
+
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,9 +31,10 @@ namespace scrpack {
 // Makes interrupts clear the list of temporary files and created folders.
 void WatchInterrupts();
 
-// Registers a folder scrpack created, so that an interrupt removes it again
-// (when empty); RemoveCreatedFolders does the same on a failure.
-void NoteCreatedFolder(const std::string& path);
+// Registers a folder scrpack created (it stays held until it is removed or
+// the run ends), so that an interrupt removes it again (when empty);
+// RemoveCreatedFolders does the same on a failure.
+void NoteCreatedFolder(sys::Folder* folder);
 void RemoveCreatedFolders();
 // Forgets the created folders: they hold finished files now.
 void KeepCreatedFolders();
@@ -45,9 +52,10 @@ public:
     // terminal. False with *error ("PATH: what is wrong") and *exitCode.
     bool Open(const std::string& path, bool force, const std::vector<std::string>& inputs, bool toTerminalOk,
               std::string* error, int* exitCode);
-    // A temporary file for `destination` in `folder` (extract: the caller
-    // has decided about the destination already).
-    bool OpenStaged(const std::string& destination, std::string* error);
+    // A temporary file for `name` in `folder`, which the caller holds for
+    // longer than the output (extract: the caller has decided about the
+    // destination already).
+    bool OpenStaged(const sys::Folder& folder, const std::string& name, std::string* error);
 
     FILE* stream() { return stream_; }
     // Writes through the stream; a failure is kept, with its reason, for
@@ -66,15 +74,29 @@ public:
     // Finish, then Replace.
     bool Commit(std::string* error);
 
+    // Puts every finished output in place, all or nothing: an existing file
+    // is first moved aside under a temporary name, then the new one renamed
+    // in. Without `replace`, an existing file is a failure. When a step
+    // fails, or an interrupt comes meanwhile (it waits until all is undone),
+    // every new file is taken out again and every old one put back; the old
+    // ones are deleted only once all new ones are in place, and then the
+    // created folders are kept. False with *error (nothing in place).
+    static bool CommitAll(const std::vector<Output*>& outputs, bool replace, std::string* error);
+
 private:
     enum class Kind { None, Staged, InPlace, StandardOutput };
-    bool Stage(const std::string& destination, std::string* error);
+    bool Stage(const sys::Folder& folder, const std::string& name, std::string* error);
+    void Forget();
     void Discard();
 
     Kind kind_ = Kind::None;
     FILE* stream_ = nullptr;
-    int writeError_ = 0;  // the reason of the first failed write; 0 while none failed
-    std::string destination_, temporary_;
+    int writeError_ = 0;                   // the reason of the first failed write; 0 while none failed
+    std::string destination_;              // as messages name it
+    std::unique_ptr<sys::Folder> own_;     // the destination's folder, when this output opened it
+    const sys::Folder* folder_ = nullptr;  // the destination's folder, held
+    std::string name_;                     // the destination's name in it
+    std::string temporary_;                // the temporary file's name in it; "" when none
 };
 
 }  // namespace scrpack

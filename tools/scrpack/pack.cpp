@@ -174,7 +174,6 @@ int Pack(const std::vector<std::string>& argv) {
     if (result.fault != authoring::PackFault::None)
         return Error(ExitFor(result.fault), sys::Utf8FromHost(result.message));
     if (!RoundTrips(pkg, request, &error)) return Error(kExitBadData, error);
-    WatchInterrupts();
     out.Write(pkg.bytes.data(), pkg.bytes.size());  // a failure is reported by Commit
     if (!out.Commit(&error)) return Error(kExitIo, error);
     if (Quiet()) return kExitOk;

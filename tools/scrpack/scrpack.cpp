@@ -3,6 +3,7 @@
 #include "tools/scrpack/scrpack.h"
 
 #include "tools/scrpack/cli.h"
+#include "tools/scrpack/output.h"
 
 #include <cstdio>
 #include <new>
@@ -47,6 +48,9 @@ int ShowHelp(const std::string& action) {
 namespace {
 
 int Run(int argc, char** argv) {
+    // An interrupt ends every action alike, whenever it comes, and removes
+    // whatever temporary file or folder exists by then.
+    WatchInterrupts();
     SetQuiet(false);
     std::vector<std::string> args(argv + 1, argv + argc);
     // Options before the action: -q for every action, and those of the tool.

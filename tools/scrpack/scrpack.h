@@ -28,6 +28,11 @@ extern const char* const kVersion;
 // The action's help on standard output; exit 0.
 int ShowHelp(const std::string& action);
 
+// For tests: extract calls `entryWritten` with each entry's index once its
+// temporary file is complete, before any file is put in place, to change
+// the folders meanwhile as another process could. nullptr: none.
+void SetExtractHook(void (*entryWritten)(int index));
+
 }  // namespace scrpack
 
 #endif

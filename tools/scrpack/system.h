@@ -46,15 +46,66 @@ std::string LastComponent(const std::string& path);
 // "C:\"), which would then name another folder.
 std::string WithoutTrailingSeparators(const std::string& path);
 
-bool MakeFolder(const std::string& path);    // one level; fails when it exists
-bool RemoveFolder(const std::string& path);  // an empty folder
-bool RemoveFile(const std::string& path);
+// --- Folders held while scrpack writes in them ------------------------------
+// A folder is opened once, before anything is written in it; every file is
+// then made, renamed, looked at and removed through the held folder, never
+// again through its path, so that a folder swapped for a link meanwhile (its
+// own name or one above it) leads nowhere else. POSIX systems hold a
+// descriptor; Windows holds a handle that lets no one rename or delete the
+// folder while it is held.
+class Folder {
+public:
+    Folder() = default;
+    ~Folder() { Close(); }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    // A folder the user named: links followed.
+    bool Open(const std::string& path);
+    // `name` in `parent`; refused when it is a link (or, on Windows, any
+    // reparse point) or not a folder.
+    bool OpenIn(const Folder& parent, const std::string& name);
+    // Makes `name` in `parent` and holds it; fails when it exists.
+    bool MakeIn(const Folder& parent, const std::string& name);
+    // Removes a folder made by MakeIn, when it is empty, and lets it go.
+    // Safe in an interrupt's cleanup; `parent` must still be held.
+    bool Remove();
+    void Close();
+
+    const std::string& path() const { return path_; }  // for messages
+    intptr_t handle() const { return handle_; }
+
+private:
+    intptr_t handle_ = -1;  // a descriptor or a HANDLE; -1 (also INVALID_HANDLE_VALUE) while none
+    intptr_t parent_ = -1;  // the parent's, borrowed: where a made folder is removed from
+    std::string name_;      // in the parent
+    std::string path_;      // the folder's path as given or joined
+};
+
+// One file on one volume, links not followed unless said.
+struct FileId {
+    uint64_t volume = 0, file = 0;
+    bool operator==(const FileId& o) const { return volume == o.volume && file == o.file; }
+};
+bool FileIdOf(const std::string& path, FileId* id);  // links followed
+bool FileIdOf(const Folder& folder, FileId* id);
+bool FileIdIn(const Folder& folder, const std::string& name, FileId* id);
+
+// What stands at `name` in `folder`; a link is not followed.
+Node NodeIn(const Folder& folder, const std::string& name);
+// A new file of a name no one else has, in `folder`, open for writing, with
+// the permissions an ordinary new file gets; its name in *name. An interrupt
+// removes it (RemoveFileIn) until it is renamed.
+FILE* CreateTempFileIn(const Folder& folder, std::string* name);
 // Moves `from` over `to` in one step: `to` is the old file or the new one,
 // never a mixture. A link at `to` is replaced, its target untouched.
-bool ReplaceFile(const std::string& from, const std::string& to);
-// A new file of a name no one else has, in `folder`, open for writing, with
-// the permissions an ordinary new file gets; its name in *path.
-FILE* CreateTempFile(const std::string& folder, std::string* path);
+bool RenameIn(const Folder& folder, const std::string& from, const std::string& to);
+// Moves `name` to a new name no one else has, in the same folder; the name
+// in *aside. Call it with interrupts held: nothing would remove the file.
+bool MoveAsideIn(const Folder& folder, const std::string& name, std::string* aside);
+// Safe in an interrupt's cleanup for a file from CreateTempFileIn.
+bool RemoveFileIn(const Folder& folder, const std::string& name);
+
 // A stream that takes every byte and keeps none.
 FILE* OpenNullSink();
 // Standard input or output carrying binary bytes unchanged.
@@ -85,14 +136,18 @@ int LastError();
 std::string ErrorText(int error);
 
 // From now on an interrupt calls `cleanup` and ends the process: SIGINT,
-// SIGTERM and SIGHUP with 128 + the signal's number; on Windows Ctrl+C and
+// SIGTERM, SIGHUP and SIGPIPE with 128 + the signal's number (SIGPIPE: 141,
+// silently, as a reader that went away expects); on Windows Ctrl+C and
 // Ctrl+Break with 130, the console closed with 129, logging off or shutting
-// down with 143. `cleanup` may only call RemoveFile and RemoveFolder, which
-// are safe then.
+// down with 143. `cleanup` may only call RemoveFileIn and Folder::Remove,
+// which are safe then.
 void OnInterrupt(void (*cleanup)());
-// While held, an interrupt waits: a cleanup never sees a half-changed list.
+// While held, an interrupt waits: a cleanup never sees a half-changed list,
+// and a step that must be undone as a whole is undone first. Holds nest.
 void HoldInterrupts();
 void ReleaseInterrupts();
+// While held: an interrupt has come and waits for the release.
+bool InterruptPending();
 
 // What the help says about this system, in the places where systems differ.
 extern const char* const kStubHelp;     // pack --stub: where the default stub is

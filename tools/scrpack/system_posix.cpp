@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <ctime>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,39 +80,158 @@ std::string WithoutTrailingSeparators(const std::string& path) {
     return path.substr(0, end);
 }
 
-bool MakeFolder(const std::string& path) {
-    return mkdir(path.c_str(), 0777) == 0;
+// A name ".scrpack-" and six letters, from a generator seeded once by the
+// time and the process; O_EXCL makes a clash a retry, never a shared file.
+static std::string RandomName() {
+    static uint32_t state = 0;
+    if (!state) {
+        struct timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        state = uint32_t(now.tv_nsec) ^ (uint32_t(getpid()) << 16) ^ 0x9E3779B9u;
+    }
+    const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string name = ".scrpack-";
+    for (int i = 0; i < 6; i++) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        name += letters[state % (sizeof letters - 1)];
+    }
+    return name;
 }
 
-bool RemoveFolder(const std::string& path) {
-    return rmdir(path.c_str()) == 0;
+// A new empty file of a random name in `folder`, open; -1 on failure.
+static int CreateUnique(int folder, std::string* name) {
+    for (int attempt = 0; attempt < 100; attempt++) {
+        std::string candidate = RandomName();
+        int fd = openat(folder, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            *name = candidate;
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    return -1;
 }
 
-bool RemoveFile(const std::string& path) {
-    return unlink(path.c_str()) == 0;
+static int Fd(const Folder& folder) {
+    return int(folder.handle());
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
-    return rename(from.c_str(), to.c_str()) == 0;
+bool Folder::Open(const std::string& path) {
+    Close();
+    int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    handle_ = fd;
+    path_ = path;
+    return true;
 }
 
-FILE* CreateTempFile(const std::string& folder, std::string* path) {
-    std::string pattern = JoinPath(folder, ".scrpack-XXXXXX");
-    int fd = mkostemp(&pattern[0], O_CLOEXEC);
+bool Folder::OpenIn(const Folder& parent, const std::string& name) {
+    Close();
+    int fd = openat(Fd(parent), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    handle_ = fd;
+    path_ = JoinPath(parent.path(), name);
+    return true;
+}
+
+bool Folder::MakeIn(const Folder& parent, const std::string& name) {
+    Close();
+    if (mkdirat(Fd(parent), name.c_str(), 0777) != 0) return false;
+    if (!OpenIn(parent, name)) {
+        int error = errno;
+        unlinkat(Fd(parent), name.c_str(), AT_REMOVEDIR);
+        errno = error;
+        return false;
+    }
+    parent_ = parent.handle();
+    name_ = name;
+    return true;
+}
+
+bool Folder::Remove() {
+    bool removed = parent_ >= 0 && unlinkat(int(parent_), name_.c_str(), AT_REMOVEDIR) == 0;
+    Close();
+    return removed;
+}
+
+void Folder::Close() {
+    if (handle_ >= 0) close(int(handle_));
+    handle_ = -1;
+    parent_ = -1;
+}
+
+static void IdOf(const struct stat& st, FileId* id) {
+    id->volume = uint64_t(st.st_dev);
+    id->file = uint64_t(st.st_ino);
+}
+
+bool FileIdOf(const std::string& path, FileId* id) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    IdOf(st, id);
+    return true;
+}
+
+bool FileIdOf(const Folder& folder, FileId* id) {
+    struct stat st;
+    if (fstat(Fd(folder), &st) != 0) return false;
+    IdOf(st, id);
+    return true;
+}
+
+bool FileIdIn(const Folder& folder, const std::string& name, FileId* id) {
+    struct stat st;
+    if (fstatat(Fd(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    IdOf(st, id);
+    return true;
+}
+
+Node NodeIn(const Folder& folder, const std::string& name) {
+    struct stat st;
+    return fstatat(Fd(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? KindOf(st) : Node::Missing;
+}
+
+FILE* CreateTempFileIn(const Folder& folder, std::string* name) {
+    std::string made;
+    int fd = CreateUnique(Fd(folder), &made);
     if (fd < 0) return nullptr;
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);  // as an ordinary new file, not mkstemp's 0600
     FILE* stream = fdopen(fd, "wb");
     if (!stream) {
         int error = errno;
         close(fd);
-        unlink(pattern.c_str());
+        unlinkat(Fd(folder), made.c_str(), 0);
         errno = error;
         return nullptr;
     }
-    *path = pattern;
+    *name = made;
     return stream;
+}
+
+bool RenameIn(const Folder& folder, const std::string& from, const std::string& to) {
+    return renameat(Fd(folder), from.c_str(), Fd(folder), to.c_str()) == 0;
+}
+
+// The new name is taken first, as an empty file, and the old file renamed
+// over it: rename alone cannot refuse an existing name everywhere.
+bool MoveAsideIn(const Folder& folder, const std::string& name, std::string* aside) {
+    std::string reserved;
+    int fd = CreateUnique(Fd(folder), &reserved);
+    if (fd < 0) return false;
+    close(fd);
+    if (renameat(Fd(folder), name.c_str(), Fd(folder), reserved.c_str()) != 0) {
+        int error = errno;
+        unlinkat(Fd(folder), reserved.c_str(), 0);
+        errno = error;
+        return false;
+    }
+    *aside = reserved;
+    return true;
+}
+
+bool RemoveFileIn(const Folder& folder, const std::string& name) {
+    return unlinkat(Fd(folder), name.c_str(), 0) == 0;
 }
 
 FILE* OpenNullSink() {
@@ -175,7 +295,8 @@ std::string ErrorText(int error) {
 namespace {
 
 void (*gCleanup)() = nullptr;
-const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+int gHolds = 0;  // HoldInterrupts less ReleaseInterrupts; the main thread's alone
 
 extern "C" void Interrupted(int signal) {
     if (gCleanup) gCleanup();
@@ -200,7 +321,8 @@ void OnInterrupt(void (*cleanup)()) {
     for (int s : kInterrupts) sigaddset(&action.sa_mask, s);
     for (int s : kInterrupts) {
         // A signal the caller chose to ignore (a job started in the
-        // background) stays ignored, as every tool does it.
+        // background; SIGPIPE, to see write errors instead) stays ignored,
+        // as every tool does it.
         struct sigaction old;
         if (sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
         sigaction(s, &action, nullptr);
@@ -208,11 +330,19 @@ void OnInterrupt(void (*cleanup)()) {
 }
 
 void HoldInterrupts() {
-    SetMask(SIG_BLOCK);
+    if (gHolds++ == 0) SetMask(SIG_BLOCK);
 }
 
 void ReleaseInterrupts() {
-    SetMask(SIG_UNBLOCK);
+    if (--gHolds == 0) SetMask(SIG_UNBLOCK);
+}
+
+bool InterruptPending() {
+    sigset_t pending;
+    if (sigpending(&pending) != 0) return false;
+    for (int s : kInterrupts)
+        if (sigismember(&pending, s) == 1) return true;
+    return false;
 }
 
 const char* const kStubHelp =

@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <io.h>
 
 // MinGW's start-up code expands wildcards in the arguments ("list *.exe"),
@@ -167,19 +168,42 @@ std::string OwnProgram() {
 }
 
 // --- What an interrupt clears -------------------------------------------------
-// Every temporary file and made folder keeps a handle of its own, with the
-// right to delete it, until it is removed or renamed. Changed only under the
-// lock.
+// Every temporary file keeps a handle of its own, with the right to delete
+// it, until it is removed or renamed; a made folder is held with that right
+// (Folder::MakeIn). Changed only under the lock. By folder and name, so that
+// the cleanup finds a file without making a path, and forgetting one of many
+// costs no scan.
 
 struct Temporary {
-    std::string path;
     HANDLE own;      // a duplicate, closed only here
     HANDLE runtime;  // the handle the C runtime's stream writes through and closes
 };
 
-struct MadeFolder {
-    std::string path;
-    HANDLE own;
+struct TemporaryKey {
+    intptr_t folder;  // the held folder's handle
+    std::string name;
+};
+
+// A key to look one up with, without copying the name.
+struct TemporaryView {
+    intptr_t folder;
+    const std::string* name;
+};
+
+struct TemporaryOrder {
+    using is_transparent = void;
+    static bool Less(intptr_t a, const std::string& x, intptr_t b, const std::string& y) {
+        return a != b ? a < b : x < y;
+    }
+    bool operator()(const TemporaryKey& a, const TemporaryKey& b) const {
+        return Less(a.folder, a.name, b.folder, b.name);
+    }
+    bool operator()(const TemporaryKey& a, const TemporaryView& b) const {
+        return Less(a.folder, a.name, b.folder, *b.name);
+    }
+    bool operator()(const TemporaryView& a, const TemporaryKey& b) const {
+        return Less(a.folder, *a.name, b.folder, b.name);
+    }
 };
 
 struct Lock {
@@ -188,12 +212,13 @@ struct Lock {
 };
 
 Lock gLock;
-std::vector<Temporary> gTemporaries;
-std::vector<MadeFolder> gFolders;
+std::map<TemporaryKey, Temporary, TemporaryOrder> gTemporaries;
 void (*gCleanup)() = nullptr;
 HANDLE gMainThread = nullptr;
-bool gInterrupted = false;  // set by the handler, with the main thread stopped
-UINT gConsoleCodePage = 0;  // to restore at the end; 0 while unchanged
+bool gInterrupted = false;                                    // set by the handler, with the main thread stopped
+volatile LONG gPending = 0;                                   // an interrupt came: the handler waits for the lock
+UINT gConsoleCodePage = 0;                                    // to restore at the end; 0 while unchanged
+const DWORD kHoldShare = FILE_SHARE_READ | FILE_SHARE_WRITE;  // a held folder: no one renames or deletes it
 
 // Deleted once its last handle is closed; a folder only when it is empty.
 bool MarkDeleted(HANDLE own) {
@@ -202,16 +227,13 @@ bool MarkDeleted(HANDLE own) {
     return SetFileInformationByHandle(own, FileDispositionInfo, &gone, sizeof gone);
 }
 
-// The record of a temporary file or a made folder is dropped; its own
-// handle closed.
-template <typename Record>
-void Forget(std::vector<Record>* records, const std::string& path) {
+// The record of a temporary file is dropped; its own handle closed.
+void ForgetTemporary(const Folder& folder, const std::string& name) {
     HoldInterrupts();
-    for (size_t i = 0; i < records->size(); i++) {
-        if ((*records)[i].path != path) continue;
-        CloseHandle((*records)[i].own);
-        records->erase(records->begin() + long(i));
-        break;
+    auto found = gTemporaries.find(TemporaryView{folder.handle(), &name});
+    if (found != gTemporaries.end()) {
+        if (found->second.own) CloseHandle(found->second.own);
+        gTemporaries.erase(found);
     }
     ReleaseInterrupts();
 }
@@ -219,27 +241,15 @@ void Forget(std::vector<Record>* records, const std::string& path) {
 // During an interrupt: deleted through the handles alone. The runtime's
 // handle is closed too (the main thread is stopped) unless the runtime
 // closed it already, when the number may name another file by now.
-bool ClearTemporary(const std::string& path) {
-    for (Temporary& t : gTemporaries) {
-        if (t.path != path || !t.own) continue;
-        MarkDeleted(t.own);
-        if (SameFileHandles(t.own, t.runtime)) CloseHandle(t.runtime);
-        CloseHandle(t.own);
-        t.own = nullptr;
-        return true;
-    }
-    return false;
-}
-
-bool ClearFolder(const std::string& path) {
-    for (MadeFolder& f : gFolders) {
-        if (f.path != path || !f.own) continue;
-        bool removed = MarkDeleted(f.own);
-        CloseHandle(f.own);
-        f.own = nullptr;
-        return removed;
-    }
-    return false;
+bool ClearTemporary(const Folder& folder, const std::string& name) {
+    auto found = gTemporaries.find(TemporaryView{folder.handle(), &name});
+    if (found == gTemporaries.end() || !found->second.own) return false;
+    Temporary& t = found->second;
+    MarkDeleted(t.own);
+    if (t.runtime && SameFileHandles(t.own, t.runtime)) CloseHandle(t.runtime);
+    CloseHandle(t.own);
+    t.own = nullptr;
+    return true;
 }
 
 void RestoreConsole() {
@@ -248,6 +258,7 @@ void RestoreConsole() {
 
 BOOL WINAPI Interrupted(DWORD event) {
     int code = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 130 : event == CTRL_CLOSE_EVENT ? 129 : 143;
+    InterlockedExchange(&gPending, 1);
     EnterCriticalSection(&gLock.section);  // never left: the process ends here
     SuspendThread(gMainThread);
     CONTEXT context;
@@ -373,44 +384,123 @@ std::string WithoutTrailingSeparators(const std::string& path) {
     return path.substr(0, end);
 }
 
-bool MakeFolder(const std::string& path) {
-    if (!CreateDirectoryA(path.c_str(), nullptr)) return Failed();
-    HANDLE own =
-        CreateFileA(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (own != INVALID_HANDLE_VALUE) {
-        HoldInterrupts();
-        gFolders.push_back({path, own});
-        ReleaseInterrupts();
+// A folder handle that lets others read and write in the folder but not
+// rename or delete it; a reparse point (a link, a junction) is refused when
+// `followLinks` is false.
+static HANDLE HoldFolder(const std::string& path, DWORD access, bool followLinks) {
+    DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    HANDLE folder =
+        CreateFileA(path.c_str(), FILE_LIST_DIRECTORY | access, kHoldShare, nullptr, OPEN_EXISTING, flags, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) {
+        Failed();
+        return folder;
     }
+    BY_HANDLE_FILE_INFORMATION info;
+    int refused = 0;
+    if (!GetFileInformationByHandle(folder, &info))
+        refused = ErrnoOf(GetLastError());
+    else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT && !followLinks)
+        refused = ELOOP;
+    else if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        refused = ENOTDIR;
+    if (!refused) return folder;
+    CloseHandle(folder);
+    errno = refused;
+    return INVALID_HANDLE_VALUE;
+}
+
+bool Folder::Open(const std::string& path) {
+    Close();
+    HANDLE folder = HoldFolder(path, 0, true);
+    if (folder == INVALID_HANDLE_VALUE) return false;
+    handle_ = intptr_t(folder);
+    path_ = path;
     return true;
 }
 
-bool RemoveFolder(const std::string& path) {
-    if (gInterrupted) return ClearFolder(path);
-    Forget(&gFolders, path);
-    return RemoveDirectoryA(path.c_str()) || Failed();
+bool Folder::OpenIn(const Folder& parent, const std::string& name) {
+    Close();
+    std::string path = JoinPath(parent.path(), name);
+    HANDLE folder = HoldFolder(path, 0, false);
+    if (folder == INVALID_HANDLE_VALUE) return false;
+    handle_ = intptr_t(folder);
+    path_ = path;
+    return true;
 }
 
-bool RemoveFile(const std::string& path) {
-    if (gInterrupted) return ClearTemporary(path);
-    Forget(&gTemporaries, path);
-    return DeleteFileA(path.c_str()) || Failed();
+// Held with the right to delete it, which Remove uses (no one else can
+// open it so while it is held).
+bool Folder::MakeIn(const Folder& parent, const std::string& name) {
+    Close();
+    std::string path = JoinPath(parent.path(), name);
+    if (!CreateDirectoryA(path.c_str(), nullptr)) return Failed();
+    HANDLE folder = HoldFolder(path, DELETE, false);
+    if (folder == INVALID_HANDLE_VALUE) {
+        int error = errno;
+        RemoveDirectoryA(path.c_str());
+        errno = error;
+        return false;
+    }
+    handle_ = intptr_t(folder);
+    parent_ = parent.handle();
+    name_ = name;
+    path_ = path;
+    return true;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
-    HoldInterrupts();  // renamed, or still on the list with its handle
-    Forget(&gTemporaries, from);
-    bool moved = MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) || Failed();
-    ReleaseInterrupts();
-    return moved;
+bool Folder::Remove() {
+    bool removed = parent_ != -1 && handle_ != -1 && (MarkDeleted(HANDLE(handle_)) || Failed());
+    Close();
+    return removed;
 }
 
-FILE* CreateTempFile(const std::string& folder, std::string* path) {
+void Folder::Close() {
+    if (handle_ != -1) CloseHandle(HANDLE(handle_));
+    handle_ = -1;
+    parent_ = -1;
+}
+
+static bool IdOf(HANDLE file, FileId* id) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info)) return Failed();
+    id->volume = info.dwVolumeSerialNumber;
+    id->file = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+static bool IdAt(const std::string& path, bool followLinks, FileId* id) {
+    HANDLE file = OpenToInspect(path, followLinks);
+    if (file == INVALID_HANDLE_VALUE) return Failed();
+    bool known = IdOf(file, id);
+    CloseHandle(file);
+    return known;
+}
+
+bool FileIdOf(const std::string& path, FileId* id) {
+    return IdAt(path, true, id);
+}
+
+bool FileIdOf(const Folder& folder, FileId* id) {
+    return IdOf(HANDLE(folder.handle()), id);
+}
+
+bool FileIdIn(const Folder& folder, const std::string& name, FileId* id) {
+    return IdAt(JoinPath(folder.path(), name), false, id);
+}
+
+// The held folder cannot be renamed or deleted, nor any above it while it
+// is open inside them: its path leads to it for as long as it is held.
+Node NodeIn(const Folder& folder, const std::string& name) {
+    return Inspect(JoinPath(folder.path(), name), false);
+}
+
+FILE* CreateTempFileIn(const Folder& folder, std::string* name) {
     HoldInterrupts();  // the file and its record come together
     FILE* stream = nullptr;
     for (int attempt = 0; attempt < 100 && !stream; attempt++) {
-        std::string name = JoinPath(folder, ".scrpack-" + RandomName());
-        HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+        std::string candidate = ".scrpack-" + RandomName();
+        std::string path = JoinPath(folder.path(), candidate);
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             if (GetLastError() == ERROR_FILE_EXISTS) continue;
@@ -428,15 +518,54 @@ FILE* CreateTempFile(const std::string& folder, std::string* path) {
             else
                 CloseHandle(file);
             if (own) CloseHandle(own);
-            DeleteFileA(name.c_str());
+            DeleteFileA(path.c_str());
             errno = error;
             break;
         }
-        gTemporaries.push_back({name, own, file});
-        *path = name;
+        gTemporaries[TemporaryKey{folder.handle(), candidate}] = Temporary{own, file};
+        *name = candidate;
     }
     ReleaseInterrupts();
     return stream;
+}
+
+// The file's own handle is closed before the move, which some systems
+// refuse while another handle is open; when the move fails, the file gets
+// one again, so that an interrupt still removes it.
+bool RenameIn(const Folder& folder, const std::string& from, const std::string& to) {
+    HoldInterrupts();
+    bool temporary = gTemporaries.count(TemporaryView{folder.handle(), &from}) != 0;
+    if (temporary) ForgetTemporary(folder, from);
+    std::string path = JoinPath(folder.path(), from);
+    bool moved = MoveFileExA(path.c_str(), JoinPath(folder.path(), to).c_str(), MOVEFILE_REPLACE_EXISTING);
+    int error = moved ? 0 : ErrnoOf(GetLastError());
+    if (!moved && temporary) {
+        HANDLE own = CreateFileA(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (own != INVALID_HANDLE_VALUE) gTemporaries[TemporaryKey{folder.handle(), from}] = Temporary{own, nullptr};
+    }
+    ReleaseInterrupts();
+    if (!moved) errno = error;
+    return moved;
+}
+
+bool MoveAsideIn(const Folder& folder, const std::string& name, std::string* aside) {
+    std::string path = JoinPath(folder.path(), name);
+    for (int attempt = 0; attempt < 100; attempt++) {
+        std::string candidate = ".scrpack-" + RandomName();
+        if (MoveFileExA(path.c_str(), JoinPath(folder.path(), candidate).c_str(), 0)) {
+            *aside = candidate;
+            return true;
+        }
+        DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return Failed();
+    }
+    return Failed();
+}
+
+bool RemoveFileIn(const Folder& folder, const std::string& name) {
+    if (gInterrupted) return ClearTemporary(folder, name);
+    ForgetTemporary(folder, name);
+    return DeleteFileA(JoinPath(folder.path(), name).c_str()) || Failed();
 }
 
 FILE* OpenNullSink() {
@@ -543,6 +672,10 @@ void HoldInterrupts() {
 
 void ReleaseInterrupts() {
     LeaveCriticalSection(&gLock.section);
+}
+
+bool InterruptPending() {
+    return gPending != 0;
 }
 
 const char* const kStubHelp =
