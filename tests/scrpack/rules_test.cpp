@@ -7,6 +7,7 @@
 #include "package/records.h"
 #include "platform/hostwin/hostwin.h"
 #include "tools/authoring/codepage.h"
+#include "tools/authoring/package_writer.h"
 #include "tools/scrpack/scrpack.h"
 
 #include <csignal>
@@ -413,6 +414,205 @@ TEST_F(Rules, ClashingNames) {
         EXPECT_EQ(Run({"extract", "-d", Path("win"), Path("FILE0001.exe")}).exit, 2);
         EXPECT_FALSE(fs::exists(Path("win")));
         fs::remove(Path("FILE0001.exe"));
+    }
+}
+
+// --- Extract's commit, its folders, its cost, and interrupts in every action.
+
+// scrpack as the test layer runs it in-process; its exit code.
+int MainInProcess(std::vector<std::string> args, std::string* err) {
+    args.insert(args.begin(), "scrpack");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    int code = scrpack::Main((int)argv.size(), argv.data());
+    testing::internal::GetCapturedStdout();
+    *err = testing::internal::GetCapturedStderr();
+    return code;
+}
+
+// No destination may be an installer being read, with or without -f, nor
+// another name of it (a hard link).
+TEST_F(Rules, ExtractNeverReplacesItsInstaller) {
+    Good("Sunset.exe");
+    fs::create_directories(Path("win"));
+    struct Case {
+        const char* what;
+        const char* installer;  // where the installer is read from, made first
+        bool link;              // a hard link to Sunset.exe, else a copy
+        bool force;
+    } cases[] = {
+        {"the installer itself, with -f", "win/SUNSET.SCR", false, true},
+        {"the installer itself, without -f", "win/SUNSET.SCR", false, false},
+        {"a hard link to it, with -f", "win/SUNSET.SCR", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(Path(c.installer));
+        if (c.link)
+            fs::create_hard_link(Path("Sunset.exe"), Path(c.installer));
+        else
+            fs::copy_file(Path("Sunset.exe"), Path(c.installer));
+        std::vector<std::string> args = {"extract", "-d", Path("win"), c.link ? Path("Sunset.exe") : Path(c.installer)};
+        if (c.force) args.insert(args.begin() + 1, "-f");
+        std::vector<uint8_t> before = Get("Sunset.exe");
+        Outcome o = Run(args);
+        EXPECT_EQ(o.exit, 1);
+        EXPECT_NE(o.err.find("SUNSET.SCR: is an installer being extracted"), std::string::npos) << o.err;
+        EXPECT_EQ(Get(c.installer), before);
+        EXPECT_EQ(Tree(Path("win")), (std::set<std::string>{"SUNSET.SCR"}));
+    }
+}
+
+// A commit that fails at its last file undoes the others: with -f every old
+// file is back, and no new file nor any temporary one is left.
+TEST_F(Rules, ExtractCommitIsAllOrNothing) {
+    Good("good.exe");
+    const std::string data = "win/TORVANEL/KAVRELIN/good/";
+    const std::vector<std::string> files = {"win/GOOD.SCR", data + "good.DAT", data + "FILE0013.txt",
+                                            data + "FILE0014.b"};
+    fs::create_directories(Path(data));
+    for (const std::string& f : files) Put(f, {'o', 'l', 'd'});
+    static std::string s_last;
+    s_last = Path(files.back());
+    scrpack::SetExtractHook([](int index) {
+        if (index != 3) return;
+        fs::remove(s_last);  // a folder appears where the last file goes
+        fs::create_directory(s_last);
+    });
+    std::string err;
+    int code = MainInProcess({"extract", "-f", "-d", Path("win"), Path("good.exe")}, &err);
+    scrpack::SetExtractHook(nullptr);
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(err.find("FILE0014.b: a folder stands where this file must go"), std::string::npos) << err;
+    for (size_t i = 0; i + 1 < files.size(); i++) EXPECT_EQ(Get(files[i]), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_TRUE(fs::is_directory(s_last));
+    ExpectNoTemporaries(Path(""));
+}
+
+// A data folder swapped for a link to another folder while the entries are
+// written leads nothing there: the files go only into the folders checked,
+// and a folder no longer where it was checked fails the extraction.
+TEST_F(Rules, ExtractHoldsItsFolders) {
+    Good("good.exe");
+    for (bool existing : {true, false}) {
+        SCOPED_TRACE(existing ? "the data folder was there" : "the data folder was made by the run");
+        fs::remove_all(Path("win"));
+        fs::remove_all(Path("elsewhere"));
+        fs::create_directories(Path("elsewhere"));
+        Put("elsewhere/FILE0013.txt", {'k', 'e', 'e', 'p'});
+        if (existing) fs::create_directories(Path("win/TORVANEL/KAVRELIN/good"));
+        static std::string s_win;
+        s_win = Path("win");
+        scrpack::SetExtractHook([](int index) {
+            if (index != 0) return;
+            fs::rename(s_win + "/TORVANEL/KAVRELIN/good", s_win + "/moved");
+            fs::create_directory_symlink(s_win + "/../elsewhere", s_win + "/TORVANEL/KAVRELIN/good");
+        });
+        std::string err;
+        int code = MainInProcess({"extract", "-f", "-d", Path("win"), Path("good.exe")}, &err);
+        scrpack::SetExtractHook(nullptr);
+        EXPECT_EQ(code, 1);
+        EXPECT_NE(err.find("good: was moved or replaced while extracting"), std::string::npos) << err;
+        EXPECT_EQ(Tree(Path("elsewhere")), (std::set<std::string>{"FILE0013.txt"}));
+        EXPECT_EQ(Get("elsewhere/FILE0013.txt"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+        EXPECT_FALSE(fs::exists(Path("win/GOOD.SCR")));
+        ExpectNoTemporaries(Path(""));
+    }
+}
+
+// Every file costs the same, however many there are: a hundred thousand
+// entries (tiny stored files in one folder) are extracted well within the
+// test's time limit (TIMEOUT in tests/CMakeLists.txt).
+TEST_F(Rules, ExtractsAHundredThousandEntries) {
+    authoring::PackRequest request;
+    request.stubPath = Path("stub.exe");
+    request.title = "Many";
+    request.storeAll = true;
+    const int kEntries = 100000;
+    for (int i = 0; i < kEntries; i++)
+        request.files.push_back({"file" + std::to_string(i), {uint8_t(i)}, i == 0 ? ".scr" : ".b"});
+    authoring::Package pkg;
+    ASSERT_EQ(authoring::WritePackage(request, &pkg).fault, authoring::PackFault::None);
+    Put("many.exe", pkg.bytes);
+    Outcome o = Run({"extract", "-q", "-d", Path("win"), Path("many.exe")});
+    EXPECT_EQ(o.exit, 0) << o.err;
+    const std::string data = Path("win/TORVANEL/KAVRELIN/many");
+    size_t files = std::distance(fs::directory_iterator(data), fs::directory_iterator());
+    EXPECT_EQ(files, size_t(kEntries - 1));  // all but the saver
+    EXPECT_TRUE(fs::is_regular_file(Path("win/MANY.SCR")));
+    EXPECT_EQ(Get("win/TORVANEL/KAVRELIN/many/FILE" + std::to_string(kEntries - 2) + ".b"),
+              std::vector<uint8_t>{uint8_t(kEntries - 1)});
+}
+
+// An interrupt in any action, from the first temporary file on, leaves
+// nothing behind; a reader that goes away (SIGPIPE) ends the run silently
+// with 141.
+TEST_F(Rules, InterruptsInEveryActionLeaveNothing) {
+    Good("good.exe");
+    ASSERT_EQ(mkfifo(Path("late.dat").c_str(), 0600), 0);  // pack waits for it, its output begun
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        int sig;            // sent once a temporary file exists; 0: none (the closed pipe does it)
+        bool holdStdin;     // standard input a pipe that stays open and empty
+        bool closedStdout;  // standard output a pipe nobody reads
+    } cases[] = {
+        {"pack, reading its inputs",
+         {"pack", "-o", Path("out.exe"), "--stub", Path("stub.exe"), "--title", "T", Path("sunset.scr"),
+          Path("late.dat")},
+         SIGINT,
+         false,
+         false},
+        {"compress, reading standard input", {"compress", "-", Path("out.lz")}, SIGTERM, true, false},
+        {"extract, its report unread", {"extract", "-d", Path("win"), Path("good.exe")}, 0, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int in[2], out[2];
+        ASSERT_EQ(pipe(in), 0);
+        ASSERT_EQ(pipe(out), 0);
+        if (c.closedStdout) close(out[0]);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) signal(s, SIG_DFL);
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            int err = open(Path("child.err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(err, 2);
+            std::vector<char*> argv = {(char*)"scrpack"};
+            for (const std::string& a : c.args) argv.push_back((char*)a.c_str());
+            argv.push_back(nullptr);
+            execv(SCRPACK_PATH, argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        if (c.sig) {
+            bool begun = false;  // until the temporary file exists
+            for (int tries = 0; tries < 5000 && !begun; tries++) {
+                for (const auto& e : fs::directory_iterator(Path("")))
+                    if (e.path().filename().string().rfind(".scrpack-", 0) == 0) begun = true;
+                if (!begun) usleep(2000);
+            }
+            EXPECT_TRUE(begun) << "no temporary file was made";
+            kill(child, c.sig);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        close(in[1]);
+        if (!c.closedStdout) close(out[0]);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 128 + (c.sig ? c.sig : SIGPIPE));
+        EXPECT_EQ(Slurp(Path("child.err")), "");
+        ExpectNoTemporaries(Path(""));
+        EXPECT_FALSE(fs::exists(Path("out.exe")));
+        EXPECT_FALSE(fs::exists(Path("out.lz")));
+        if (c.closedStdout) {  // the report comes after the files are in place: they are whole
+            EXPECT_EQ(Get("win/GOOD.SCR"), Get("sunset.scr"));
+        }
     }
 }
 
