@@ -436,7 +436,6 @@ int MainInProcess(std::vector<std::string> args, std::string* err) {
 // another name of it (a hard link).
 TEST_F(Rules, ExtractNeverReplacesItsInstaller) {
     Good("Sunset.exe");
-    fs::create_directories(Path("win"));
     struct Case {
         const char* what;
         const char* installer;  // where the installer is read from, made first
@@ -449,7 +448,8 @@ TEST_F(Rules, ExtractNeverReplacesItsInstaller) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        fs::remove(Path(c.installer));
+        fs::remove_all(Path("win"));
+        fs::create_directories(Path("win"));
         if (c.link)
             fs::create_hard_link(Path("Sunset.exe"), Path(c.installer));
         else
@@ -604,8 +604,10 @@ TEST_F(Rules, InterruptsInEveryActionLeaveNothing) {
         ASSERT_EQ(waitpid(child, &status, 0), child);
         close(in[1]);
         if (!c.closedStdout) close(out[0]);
-        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-        EXPECT_EQ(WEXITSTATUS(status), 128 + (c.sig ? c.sig : SIGPIPE));
+        EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        if (WIFEXITED(status)) {
+            EXPECT_EQ(WEXITSTATUS(status), 128 + (c.sig ? c.sig : SIGPIPE));
+        }
         EXPECT_EQ(Slurp(Path("child.err")), "");
         ExpectNoTemporaries(Path(""));
         EXPECT_FALSE(fs::exists(Path("out.exe")));
