@@ -197,10 +197,10 @@ int Extraction::CheckStreams() {
 // is held instead (links followed: the user names these) and the rest is to
 // be made.
 int Extraction::HoldDir() {
-    std::vector<std::string> missing;
+    std::vector<std::string> missing;  // paths, the outermost first
     std::string at = options_.dir;
     for (; sys::NodeAt(at) == sys::Node::Missing; at = sys::FolderOf(at)) {
-        missing.insert(missing.begin(), sys::LastComponent(at));
+        missing.insert(missing.begin(), at);
         if (at == sys::FolderOf(at)) break;
     }
     if (sys::TargetAt(at) != sys::Node::Folder)
@@ -210,13 +210,13 @@ int Extraction::HoldDir() {
         return Error(kExitIo, Shown(at) + ": cannot open the folder: " + sys::ErrorText(sys::LastError()) +
                                   "; nothing extracted");
     folders_.push_back(std::move(first));
-    for (const std::string& name : missing)
+    for (const std::string& path : missing)
         folders_.push_back({std::unique_ptr<sys::Folder>(new sys::Folder),
                             folders_.size() - 1,
-                            name,
+                            sys::LastComponent(path),
                             true,
                             {},
-                            sys::JoinPath(folders_.back().path, name)});
+                            path});
     folderAt_[""] = folders_.size() - 1;
     return kExitOk;
 }
