@@ -524,7 +524,10 @@ TEST_F(Rules, ExtractHoldsItsFolders) {
 
 // Every file costs the same, however many there are: a hundred thousand
 // entries (tiny stored files in one folder) are extracted well within the
-// test's time limit (TIMEOUT in tests/CMakeLists.txt).
+// test's time limit (TIMEOUT in tests/CMakeLists.txt). They go to a memory
+// file system where there is one: the kernel's own cost of making so many
+// files varies widely elsewhere (ext4 after many deletions: a minute), and
+// only scrpack's own cost is to be bounded.
 TEST_F(Rules, ExtractsAHundredThousandEntries) {
     authoring::PackRequest request;
     request.stubPath = Path("stub.exe");
@@ -536,14 +539,22 @@ TEST_F(Rules, ExtractsAHundredThousandEntries) {
     authoring::Package pkg;
     ASSERT_EQ(authoring::WritePackage(request, &pkg).fault, authoring::PackFault::None);
     Put("many.exe", pkg.bytes);
-    Outcome o = Run({"extract", "-q", "-d", Path("win"), Path("many.exe")});
+    struct Memory {  // a folder of its own there, removed at the end
+        std::string folder = "/dev/shm/scrpack-test-XXXXXX";
+        bool made = fs::is_directory("/dev/shm") && mkdtemp(&folder[0]);
+        ~Memory() {
+            std::error_code ignored;
+            if (made) fs::remove_all(folder, ignored);
+        }
+    } memory;
+    std::string win = memory.made ? memory.folder + "/win" : Path("win");
+    Outcome o = Run({"extract", "-q", "-d", win, Path("many.exe")});
     EXPECT_EQ(o.exit, 0) << o.err;
-    const std::string data = Path("win/TORVANEL/KAVRELIN/many");
+    const std::string data = win + "/TORVANEL/KAVRELIN/many";
     size_t files = std::distance(fs::directory_iterator(data), fs::directory_iterator());
     EXPECT_EQ(files, size_t(kEntries - 1));  // all but the saver
-    EXPECT_TRUE(fs::is_regular_file(Path("win/MANY.SCR")));
-    EXPECT_EQ(Get("win/TORVANEL/KAVRELIN/many/FILE" + std::to_string(kEntries - 2) + ".b"),
-              std::vector<uint8_t>{uint8_t(kEntries - 1)});
+    EXPECT_TRUE(fs::is_regular_file(win + "/MANY.SCR"));
+    EXPECT_EQ(Slurp(data + "/FILE" + std::to_string(kEntries - 2) + ".b"), std::string(1, char(kEntries - 1)));
 }
 
 // An interrupt in any action, from the first temporary file on, leaves
