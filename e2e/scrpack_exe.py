@@ -65,6 +65,10 @@ def cut_last_byte(side, folder):
     (folder / "cut.exe").write_bytes(data[:-1])
 
 
+def copy_as_saver(side, folder):
+    shutil.copyfile(folder / "sunset.exe", folder / "SUNSET.SCR")
+
+
 def make_huge(side, folder):
     shutil.copyfile(folder / "saver.scr", folder / "huge.exe")
     os.truncate(folder / "huge.exe", 3 << 30)  # sparse: a Windows program of 3 GiB
@@ -100,6 +104,9 @@ TABLE = [
     Command(["extract", "-d", "{dir}{/}absolute{/}", "zon \xe9.exe"], 0),
     Command(["extract", "-d", "cut", "cut.exe"], 2),
     Command(["extract", "--salvage", "-d", "salvaged", "cut.exe"], 2),
+    # an installer whose saver would replace the installer itself: refused
+    Step("SUNSET.SCR: a copy of sunset.exe", copy_as_saver),
+    Command(["extract", "-f", "-d", ".", "SUNSET.SCR"], 1),
     # compress and expand, through files and through standard input and output
     Command(["compress", "noise.bin", "noise.lz"], 0),
     Command(["expand", "--size", "5000", "noise.lz", "noise.out"], 0),
