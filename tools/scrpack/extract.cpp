@@ -227,19 +227,22 @@ int Extraction::HoldFolder(size_t parent, const std::string& name, size_t* at) {
     const HeldFolder& above = folders_[parent];
     std::string path = sys::JoinPath(above.path, name);
     HeldFolder held{std::unique_ptr<sys::Folder>(new sys::Folder), parent, name, above.toMake, {}, path};
+    const std::string link = Shown(path) + ": a symbolic link, which could lead outside " + Shown(options_.dir) +
+                             "; links below it are not followed; nothing extracted";
     if (!held.toMake) {
         switch (sys::NodeIn(*above.folder, name)) {
         case sys::Node::Missing: held.toMake = true; break;
         case sys::Node::Folder: break;
-        case sys::Node::Link:
-            return Error(kExitIo, Shown(path) + ": a symbolic link, which could lead outside " + Shown(options_.dir) +
-                                      "; links below it are not followed; nothing extracted");
+        case sys::Node::Link: return Error(kExitIo, link);
         default: return Error(kExitIo, Shown(path) + ": a file stands where a folder must go; nothing extracted");
         }
     }
-    if (!held.toMake && (!held.folder->OpenIn(*above.folder, name) || !sys::FileIdOf(*held.folder, &held.id)))
-        return Error(kExitIo, Shown(path) + ": cannot open the folder: " + sys::ErrorText(sys::LastError()) +
-                                  "; nothing extracted");
+    if (!held.toMake && (!held.folder->OpenIn(*above.folder, name) || !sys::FileIdOf(*held.folder, &held.id))) {
+        int error = sys::LastError();
+        if (error == ELOOP) return Error(kExitIo, link);  // a link made meanwhile, or one only opening tells
+        return Error(kExitIo,
+                     Shown(path) + ": cannot open the folder: " + sys::ErrorText(error) + "; nothing extracted");
+    }
     folders_.push_back(std::move(held));
     *at = folders_.size() - 1;
     return kExitOk;

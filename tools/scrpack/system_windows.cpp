@@ -330,12 +330,9 @@ bool SameFile(const std::string& a, const std::string& b) {
     return same;
 }
 
-std::string RealPath(const std::string& path) {
-    HANDLE file = OpenToInspect(path, true);
-    if (file == INVALID_HANDLE_VALUE) {
-        Failed();
-        return "";
-    }
+// The final path of an open file, without the prefix that lifts the length
+// limit: "C:\x", "\\server\share\x"; "" when it cannot be had.
+static std::string FinalPath(HANDLE file) {
     std::string real(MAX_PATH, '\0');
     DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
     DWORD length = GetFinalPathNameByHandleA(file, &real[0], DWORD(real.size()), flags);
@@ -343,13 +340,24 @@ std::string RealPath(const std::string& path) {
         real.resize(length + 1);
         length = GetFinalPathNameByHandleA(file, &real[0], DWORD(real.size()), flags);
     }
-    if (length == 0 || length >= real.size()) Failed();
-    CloseHandle(file);
-    if (length == 0 || length >= real.size()) return "";
+    if (length == 0 || length >= real.size()) {
+        Failed();
+        return "";
+    }
     real.resize(length);
-    // Without the prefix that lifts the length limit: "C:\x", "\\server\share\x".
     if (real.compare(0, 8, "\\\\?\\UNC\\") == 0) return "\\" + real.substr(7);
     if (real.compare(0, 4, "\\\\?\\") == 0) return real.substr(4);
+    return real;
+}
+
+std::string RealPath(const std::string& path) {
+    HANDLE file = OpenToInspect(path, true);
+    if (file == INVALID_HANDLE_VALUE) {
+        Failed();
+        return "";
+    }
+    std::string real = FinalPath(file);
+    CloseHandle(file);
     return real;
 }
 
@@ -418,11 +426,22 @@ bool Folder::Open(const std::string& path) {
     return true;
 }
 
+// Where links show as no reparse point (a Unix link under Wine), the
+// folder's final path tells: it must lie directly in its parent's.
 bool Folder::OpenIn(const Folder& parent, const std::string& name) {
     Close();
     std::string path = JoinPath(parent.path(), name);
     HANDLE folder = HoldFolder(path, 0, false);
     if (folder == INVALID_HANDLE_VALUE) return false;
+    std::string above = FinalPath(HANDLE(parent.handle())), real = FinalPath(folder);
+    size_t start = above.size() + (above.empty() || IsSeparator(above.back()) ? 0 : 1);
+    bool inside = !above.empty() && real.size() > start && SameLetters(real.substr(0, above.size()), above) &&
+                  IsSeparator(real[start - 1]) && real.find_first_of("\\/", start) == std::string::npos;
+    if (!inside) {
+        CloseHandle(folder);
+        errno = ELOOP;
+        return false;
+    }
     handle_ = intptr_t(folder);
     path_ = path;
     return true;
