@@ -62,8 +62,9 @@ public:
 
     // A folder the user named: links followed.
     bool Open(const std::string& path);
-    // `name` in `parent`; refused when it is a link (or, on Windows, any
-    // reparse point) or not a folder.
+    // `name` in `parent`; refused when it is a link or not a folder (on
+    // Windows: any reparse point, and a folder whose final path is not
+    // directly in its parent's), failing with ELOOP or ENOTDIR.
     bool OpenIn(const Folder& parent, const std::string& name);
     // Makes `name` in `parent` and holds it; fails when it exists.
     bool MakeIn(const Folder& parent, const std::string& name);

@@ -17,7 +17,6 @@
 #include "tools/scrpack/system.h"
 
 #include <windows.h>
-#undef ReplaceFile  // the Win32 name of the A or W call; here, scrpack's own
 
 #include <cerrno>
 #include <cstdint>
