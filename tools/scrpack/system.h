@@ -33,8 +33,6 @@ bool FileSize(const std::string& path, uint64_t* size);
 bool SameFile(const std::string& a, const std::string& b);
 // The path with every link and "." / ".." resolved; "" when it cannot be.
 std::string RealPath(const std::string& path);
-// `path` (a real path) is `root` (another) or lies below it.
-bool IsWithin(const std::string& path, const std::string& root);
 
 // The last component's folder ("." for a bare name; a root is its own
 // folder) and joining with the system's separator.

@@ -53,11 +53,6 @@ std::string RealPath(const std::string& path) {
     return out;
 }
 
-bool IsWithin(const std::string& path, const std::string& root) {
-    if (path.compare(0, root.size(), root) != 0) return false;
-    return path.size() == root.size() || root.back() == '/' || path[root.size()] == '/';
-}
-
 std::string FolderOf(const std::string& path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";

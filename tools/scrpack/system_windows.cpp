@@ -360,11 +360,6 @@ std::string RealPath(const std::string& path) {
     return real;
 }
 
-bool IsWithin(const std::string& path, const std::string& root) {
-    if (path.size() < root.size() || !SameLetters(path.substr(0, root.size()), root)) return false;
-    return path.size() == root.size() || IsSeparator(root.back()) || IsSeparator(path[root.size()]);
-}
-
 std::string FolderOf(const std::string& path) {
     size_t root = RootLength(path);
     size_t last = path.find_last_of("\\/");
