@@ -37,6 +37,31 @@ protected:
     }
 };
 
+// Results that cannot be written make the action fail, whatever it is.
+TEST_F(Rules, StandardOutputThatCannotBeWritten) {
+    if (geteuid() != 0) GTEST_SKIP() << "a private full device needs root (mknod)";
+    ASSERT_EQ(mknod(Path("full").c_str(), S_IFCHR | 0600, makedev(1, 7)), 0);
+    Good("good.exe");
+    const std::vector<std::vector<std::string>> cases = {
+        {"list", Path("good.exe")},
+        {"list", "--json", Path("good.exe")},
+        {"verify", Path("good.exe")},
+        {"--help"},
+        {"help", "extract"},
+        {"--version"},
+        {"extract", "-d", Path("win"), Path("good.exe")},
+    };
+    for (const std::vector<std::string>& args : cases) {
+        SCOPED_TRACE(args[0]);
+        std::string command = Quote(SCRPACK_PATH);
+        for (const std::string& a : args) command += " " + Quote(a);
+        command += " >" + Quote(Path("full")) + " 2>" + Quote(Path(".err"));
+        int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        EXPECT_EQ(Slurp(Path(".err")), "scrpack: standard output: No space left on device\n");
+    }
+}
+
 // Drive-like names are file names on Linux, nothing more.
 TEST_F(Rules, DriveLikeFileNames) {
     Good("D:demo.exe");
