@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace scrpack {
@@ -36,6 +37,13 @@ bool FileSize(const std::string& path, uint64_t* size) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return false;
     *size = (uint64_t)st.st_size;
+    return true;
+}
+
+bool FreeSpace(const std::string& folder, uint64_t* bytes) {
+    struct statvfs fs;
+    if (statvfs(folder.c_str(), &fs) != 0) return false;
+    *bytes = (uint64_t)fs.f_bavail * fs.f_frsize;
     return true;
 }
 

@@ -309,6 +309,13 @@ bool FileSize(const std::string& path, uint64_t* size) {
     return known;
 }
 
+bool FreeSpace(const std::string& folder, uint64_t* bytes) {
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr)) return Failed();
+    *bytes = uint64_t(available.QuadPart);
+    return true;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     HANDLE x = OpenToInspect(a, true);
     if (x == INVALID_HANDLE_VALUE) return false;
