@@ -642,6 +642,9 @@ TEST_F(Rules, ClashingNames) {
         EXPECT_EQ(Run({"verify", Path("FILE0001.exe")}).exit, 2);
         EXPECT_EQ(Run({"extract", "-d", Path("win"), Path("FILE0001.exe")}).exit, 2);
         EXPECT_FALSE(fs::exists(Path("win")));
+        EXPECT_EQ(Run({"extract", "--salvage", "-d", Path("win"), Path("FILE0001.exe")}).exit, 2);
+        EXPECT_EQ(Tree(Path("win")).size(), 2u) << "the later of the two is left out";
+        fs::remove_all(Path("win"));
         fs::remove(Path("FILE0001.exe"));
     }
 }

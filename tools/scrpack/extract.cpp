@@ -106,6 +106,7 @@ int Extraction::Plan() {
     for (const auto& clash : Clashes(installer_)) {
         if (!options_.salvage) return Error(kExitBadData, FindClash(installer_).message + "; nothing extracted");
         skipped.insert(clash.second);
+        damaged_ = true;
         Warning(Shown(installer_.path) + ": entry " + std::to_string(installer_.entries[clash.second].index) +
                 " would replace entry " + std::to_string(installer_.entries[clash.first].index) + " at " +
                 Shown(installer_.entries[clash.first].name) + "; it is left out");
