@@ -56,6 +56,8 @@ class Extraction {
 public:
     Extraction(const std::string& path, const Options& options) : path_(path), options_(options) {}
     int Run();
+    int Check();
+    bool Salvaged() const { return damaged_; }
 
 private:
     int Read();
@@ -342,10 +344,16 @@ int Extraction::Write() {
     return kExitOk;
 }
 
-int Extraction::Run() {
+// Everything about the installer itself, before any destination is looked at.
+int Extraction::Check() {
     int code = Read();
     if (code == kExitOk) code = Plan();
     if (code == kExitOk) code = CheckStreams();
+    return code;
+}
+
+int Extraction::Run() {
+    int code = Check();
     if (code == kExitOk) code = CheckDestinations();
     if (code == kExitOk) code = CheckSpace();
     if (code == kExitOk) code = Write();
@@ -358,6 +366,15 @@ int Extraction::Run() {
 }
 
 }  // namespace
+
+int CheckExtraction(const std::string& path, bool salvage) {
+    Options options;
+    options.dir = ".";
+    options.salvage = salvage;
+    Extraction extraction(path, options);
+    int code = extraction.Check();
+    return code == kExitOk && extraction.Salvaged() ? kExitBadData : code;
+}
 
 int Extract(const std::vector<std::string>& argv) {
     Args args;

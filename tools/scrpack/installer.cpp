@@ -392,12 +392,12 @@ Problem CheckStream(FILE* in, const InstallerFile& installer, const InstallerEnt
     // let pass as padding.
     uint32_t used = LastDecodeUsedBytes();
     if (e.storedSize - used > 1)
-        return Found(kExitBadData, Shown(installer.path) + ": at offset " + Offset(e.fileOffset) + ": entry " +
-                                       std::to_string(entry.index) + ": its compressed stream gives its " +
-                                       Grouped(e.originalSize) + " bytes from the first " + Grouped(used) + " of its " +
-                                       Grouped(e.storedSize) + " stored bytes; the other " +
-                                       Grouped(e.storedSize - used) +
-                                       " are never read: its original size is false, or bytes were added");
+        return Found(kExitBadData,
+                     Shown(installer.path) + ": at offset " + Offset(e.fileOffset) + ": entry " +
+                         std::to_string(entry.index) + ": its compressed stream gives all its original size (" +
+                         Grouped(e.originalSize) + ") from the first " + Grouped(used) + " of its " +
+                         Grouped(e.storedSize) + " stored bytes; the other " + Grouped(e.storedSize - used) +
+                         " are never read: its original size is false, or bytes were added");
     return Problem();
 }
 
@@ -459,11 +459,12 @@ Problem CheckEntryName(const InstallerFile& installer, const InstallerEntry& ent
 
 Problem CheckInstaller(const std::string& path, InstallerFile* installer, int* compressed) {
     *compressed = 0;
+    // In extract's order, so that both come to the same verdict.
     Problem problem = ReadInstaller(path, installer);
+    if (!problem.found()) problem = CheckLayout(*installer);
     if (!problem.found()) problem = FindClash(*installer);
     for (size_t i = 0; !problem.found() && i < installer->entries.size(); i++)
         problem = CheckEntryName(*installer, installer->entries[i]);
-    if (!problem.found()) problem = CheckLayout(*installer);
     for (size_t i = 0; !problem.found() && i < installer->entries.size(); i++)
         problem = CheckDeclaredSize(*installer, installer->entries[i]);
     if (problem.found()) return problem;

@@ -109,9 +109,9 @@ Problem CheckEntryName(const InstallerFile& installer, const InstallerEntry& ent
 // moment it runs out.
 Problem CheckStream(FILE* in, const InstallerFile& installer, const InstallerEntry& entry);
 
-// Everything verify checks: ReadInstaller, FindClash, CheckEntryName,
-// CheckLayout and CheckDeclaredSize, then CheckStream for every compressed
-// entry (counted in *compressed); the first problem.
+// Everything verify checks: ReadInstaller, CheckLayout, FindClash,
+// CheckEntryName and CheckDeclaredSize, then CheckStream for every
+// compressed entry (counted in *compressed); the first problem.
 Problem CheckInstaller(const std::string& path, InstallerFile* installer, int* compressed);
 
 // The message for a decoder outcome of one entry ("" for DECODE_OK).
