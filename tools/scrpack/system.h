@@ -58,6 +58,10 @@ bool ReplaceFile(const std::string& from, const std::string& to);
 // A new file of a name no one else has, in `folder`, open for writing, with
 // the permissions an ordinary new file gets; its name in *path.
 FILE* CreateTempFile(const std::string& folder, std::string* path);
+// A new file open for reading and writing in the system's folder for
+// temporary files, which the system removes when it is closed or the
+// process ends, however it ends.
+FILE* OpenScratchFile();
 // A stream that takes every byte and keeps none.
 FILE* OpenNullSink();
 // Standard input or output carrying binary bytes unchanged.

@@ -122,6 +122,21 @@ FILE* CreateTempFile(const std::string& folder, std::string* path) {
     return stream;
 }
 
+FILE* OpenScratchFile() {
+    std::string folder = Environment("TMPDIR");
+    std::string pattern = JoinPath(folder.empty() ? "/tmp" : folder, ".scrpack-XXXXXX");
+    int fd = mkostemp(&pattern[0], O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    unlink(pattern.c_str());  // nameless from now on: gone with its descriptor
+    FILE* stream = fdopen(fd, "w+b");
+    if (!stream) {
+        int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return stream;
+}
+
 FILE* OpenNullSink() {
     return std::fopen("/dev/null", "wb");
 }

@@ -412,6 +412,39 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
     return moved;
 }
 
+FILE* OpenScratchFile() {
+    char folder[MAX_PATH + 1];
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length > MAX_PATH) {
+        Failed();
+        return nullptr;
+    }
+    for (int attempt = 0; attempt < 100; attempt++) {
+        std::string name = JoinPath(folder, ".scrpack-" + RandomName());
+        // Deleted when its last handle closes, also when the process is ended.
+        HANDLE file = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_EXISTS) continue;
+            Failed();
+            return nullptr;
+        }
+        int descriptor = _open_osfhandle(intptr_t(file), _O_RDWR | _O_BINARY);
+        FILE* stream = descriptor >= 0 ? _fdopen(descriptor, "w+b") : nullptr;
+        if (!stream) {
+            int error = errno;
+            if (descriptor >= 0)
+                _close(descriptor);
+            else
+                CloseHandle(file);
+            errno = error;
+        }
+        return stream;
+    }
+    errno = EEXIST;
+    return nullptr;
+}
+
 FILE* CreateTempFile(const std::string& folder, std::string* path) {
     HoldInterrupts();  // the file and its record come together
     FILE* stream = nullptr;
