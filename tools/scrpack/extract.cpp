@@ -49,7 +49,7 @@ struct Planned {
     std::string damage;                   // with --salvage: what is wrong with it ("" when sound)
     uint32_t size = 0;                    // bytes to write: installed size, or with --salvage no more
                                           // than the stored bytes can give
-    uint64_t written = 0;                 // bytes written (less than installed only for a cut stored entry)
+    uint64_t written = 0;                 // bytes written (its size, once written whole)
 };
 
 class Extraction {
