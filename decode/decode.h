@@ -82,6 +82,11 @@ uint32_t ExpandStream(FILE* in, FILE* out, uint32_t originalSize, uint32_t store
 // an earlier problem.)
 uint32_t LastDecodeShortfall(void);
 
+// Of the last stream: how many of its stored bytes its items took a bit
+// from (stand-in zeros past them not counted). An encoder's stream ends in
+// its last stored byte; one that ends sooner stores bytes nothing reads.
+uint32_t LastDecodeUsedBytes(void);
+
 // The most bytes a stream of `storedSize` bytes can give without needing
 // bits beyond them: every item costs at least one bit per three bytes it
 // gives (a match of 30 bytes at least ten bits: one for its code, nine for

@@ -651,6 +651,13 @@ uint32_t LastDecodeShortfall(void) {
     return Shortfall(&gDecode.bits);
 }
 
+uint32_t LastDecodeUsedBytes(void) {
+    const struct BitReader* br = &gDecode.bits;
+    uint64_t used = (br->taken * 8 - br->count + 7) / 8;
+    if (br->firstMissing != NO_MISSING && br->firstMissing < used) used = br->firstMissing;
+    return used > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)used;
+}
+
 uint32_t MaxExpandedSize(uint32_t storedSize) {
     uint64_t most = (uint64_t)storedSize * 8 * MAX_MATCH / 10;
     return most > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)most;

@@ -249,16 +249,22 @@ class Table:
     # -- an interrupted extraction --
 
     def interrupt(self):
-        """extract --salvage of an entry that declares 4,000,000,000 bytes
-        from 200 stored ones writes for a long time: SIGINT once a temporary
-        file holds data, then exit 130 and nothing left of the folder."""
+        """extract --salvage of 250 entries that share one stream of 4 MiB of
+        zeros writes a gigabyte: SIGINT once a temporary file holds data,
+        then exit 130 and nothing left of the folder."""
         folder = self.windows.folder
         listing = subprocess.run([str(self.tool), "list", "--json", "sunset.exe"], cwd=folder, env=self.env,
                                  capture_output=True, timeout=60)
-        entry = json.loads(listing.stdout)[0]["package_offset"] + 34  # title and first number first
-        bomb = bytearray((folder / "sunset.exe").read_bytes())
-        struct.pack_into("<II", bomb, entry + 4, 200, 4000000000)
-        (folder / "slow.exe").write_bytes(bytes(bomb))
+        package = json.loads(listing.stdout)[0]["package_offset"]
+        (folder / "zeros.bin").write_bytes(bytes(4 << 20))
+        subprocess.run([str(self.tool), "compress", "-f", "zeros.bin", "zeros.lz"], cwd=folder, env=self.env,
+                       capture_output=True, timeout=60, check=True)
+        stream = (folder / "zeros.lz").read_bytes()
+        sunset = (folder / "sunset.exe").read_bytes()
+        count = 250
+        data = package + 34 + 16 * (count + 1)  # after the title, the first number and the entries
+        entry = struct.pack("<III4s", data, len(stream), 4 << 20, b".bin")
+        (folder / "slow.exe").write_bytes(sunset[:package + 34] + entry * count + bytes(16) + stream)
         out = folder / "interrupted"
         with open(self.work / "interrupt.log", "wb") as log:
             # SIGINT as a terminal sends it: the default disposition, whatever ours is.

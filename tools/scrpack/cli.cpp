@@ -4,6 +4,7 @@
 #include "tools/authoring/codepage.h"
 #include "tools/scrpack/system.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace scrpack {
@@ -116,7 +117,7 @@ bool Quiet() {
 }
 
 int Error(int code, const std::string& message) {
-    std::fflush(stdout);  // results so far come first
+    FlushOutput();  // results so far come first
     std::fprintf(stderr, "scrpack: %s\n", message.c_str());
     std::fflush(stderr);  // where it is buffered (a Windows console), now
     return code;
@@ -124,7 +125,7 @@ int Error(int code, const std::string& message) {
 
 void Warning(const std::string& message) {
     if (gQuiet) return;
-    std::fflush(stdout);
+    FlushOutput();
     std::fprintf(stderr, "scrpack: warning: %s\n", message.c_str());
     std::fflush(stderr);
 }
@@ -132,7 +133,30 @@ void Warning(const std::string& message) {
 void Say(const std::string& line) {
     if (gQuiet) return;
     std::printf("%s\n", line.c_str());
-    std::fflush(stdout);  // progress shows as it is made, also where output is buffered
+    FlushOutput();  // progress shows as it is made, also where output is buffered
+}
+
+namespace {
+int gOutputError = 0;  // the reason of the first failed flush of standard output; 0: none, -1: not known
+}
+
+void FlushOutput() {
+    errno = 0;
+    bool flushed = std::fflush(stdout) == 0;
+    int error = errno;
+    if (gOutputError > 0) return;
+    if (!flushed && error)
+        gOutputError = error;
+    else if (!flushed || std::ferror(stdout))
+        gOutputError = -1;  // a write failed between flushes (a printf of many lines, or an Output's own)
+}
+
+int TakeOutputFailure() {
+    FlushOutput();
+    int error = gOutputError;
+    gOutputError = 0;
+    std::clearerr(stdout);
+    return error;
 }
 
 int UsageError(const std::string& action, const std::string& message) {

@@ -55,6 +55,13 @@ int Error(int code, const std::string& message);
 void Warning(const std::string& message);
 // A line of results or progress on standard output, unless quiet.
 void Say(const std::string& line);
+// Flushes standard output; the reason of the first write to it that failed
+// is kept (a printf's failure shows at the next flush).
+void FlushOutput();
+// That reason (an errno value; 0 when every write went through, -1 when a
+// write failed out of sight of these flushes), forgotten as it is taken:
+// for the end of a command line.
+int TakeOutputFailure();
 // A usage error of `action`: the message and where its help is.
 int UsageError(const std::string& action, const std::string& message);
 

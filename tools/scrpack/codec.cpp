@@ -8,7 +8,6 @@
 #include "decode/decode.h"
 #include "platform/streams.h"
 #include "tools/authoring/encoder.h"
-#include "tools/authoring/memory_decode.h"
 #include "tools/authoring/read_file.h"
 
 #include <cerrno>
@@ -24,17 +23,71 @@ std::string NameOf(const std::string& path) {
     return path == "-" ? "standard input" : Shown(path);
 }
 
-// IN whole, at most `limit` bytes: standard input, or a file that is not a
-// regular one (a FIFO has no length to take as the stored size).
+// IN has no length to go by: standard input, or a file that is not a
+// regular one (a FIFO).
+bool Unsized(const std::string& path) {
+    return path == "-" || sys::TargetAt(path) == sys::Node::Other;
+}
+
+// An unsized IN, copied to a scratch file with a running count: refused the
+// moment it passes `limit` bytes, never held in memory. The scratch file is
+// left at its start, its size in *size.
+int SpoolInput(const std::string& path, uint64_t limit, const char* limitText, FILE** scratch, uint64_t* size) {
+    errno = 0;
+    FILE* in = path == "-" ? stdin : StreamOpen(path.c_str(), "rb");
+    if (!in) return Error(kExitIo, NameOf(path) + ": cannot open it: " + sys::ErrorText(errno));
+    if (in == stdin) sys::UseBinary(stdin);
+    *scratch = sys::OpenScratchFile();
+    int code = *scratch ? kExitOk : Error(kExitIo, "cannot make a temporary file: " + sys::ErrorText(errno));
+    std::vector<uint8_t> chunk(1 << 16);
+    for (*size = 0; code == kExitOk;) {
+        errno = 0;
+        size_t got = StreamRead(chunk.data(), 1, chunk.size(), in);
+        int error = errno;
+        if (got > limit - *size) {
+            code = Error(kExitUsage, NameOf(path) + ": " + limitText);
+            break;
+        }
+        *size += got;
+        errno = 0;
+        if (got && StreamWrite(chunk.data(), 1, got, *scratch) != got)
+            code = Error(kExitIo, "a temporary file: cannot write it: " + sys::ErrorText(errno ? errno : EIO));
+        if (code != kExitOk || got == chunk.size()) continue;
+        // Short: the end, or a failure. Only the end sets the end-of-file mark.
+        if (!feof(in)) code = Error(kExitIo, NameOf(path) + ": cannot read it: " + sys::ErrorText(error ? error : EIO));
+        break;
+    }
+    if (in != stdin) StreamClose(in);
+    errno = 0;
+    if (code == kExitOk && (std::fflush(*scratch) != 0 || StreamSeek(*scratch, 0, SEEK_SET) != 0))
+        code = Error(kExitIo, "a temporary file: cannot write it: " + sys::ErrorText(errno ? errno : EIO));
+    if (code != kExitOk && *scratch) {
+        StreamClose(*scratch);
+        *scratch = nullptr;
+    }
+    return code;
+}
+
+// IN whole, at most `limit` bytes; an unsized one through a scratch file,
+// so that only what is kept is held.
 int ReadInput(const std::string& path, uint64_t limit, const char* limitText, std::vector<uint8_t>* bytes) {
     std::string error;
     authoring::ReadOutcome outcome;
-    if (path == "-") {
-        sys::UseBinary(stdin);
-        outcome = authoring::ReadWholeStream(stdin, NameOf(path), limit, bytes, &error);
-    } else {
-        outcome = authoring::ReadWholeFile(path, limit, bytes, &error);
+    if (Unsized(path)) {
+        FILE* scratch = nullptr;
+        uint64_t size = 0;
+        int code = SpoolInput(path, limit, limitText, &scratch, &size);
+        if (code != kExitOk) return code;
+        bytes->resize(size);
+        errno = 0;
+        bool read = StreamRead(bytes->data(), 1, bytes->size(), scratch) == bytes->size();
+        int readError = errno;
+        StreamClose(scratch);
+        if (!read)
+            return Error(kExitIo, "a temporary file: cannot read it: " + sys::ErrorText(readError ? readError : EIO));
+        return kExitOk;
     }
+    outcome = authoring::ReadWholeFile(path, limit, bytes, &error);
     switch (outcome) {
     case authoring::ReadOutcome::Read: return kExitOk;
     case authoring::ReadOutcome::TooLarge: return Error(kExitUsage, NameOf(path) + ": " + limitText);
@@ -114,20 +167,26 @@ int Expand(const std::vector<std::string>& argv) {
     const std::string& inPath = args.positional[0];
     const std::string& outPath = args.positional[1];
 
-    // The stored size is IN's length: a regular file is read as it stands,
-    // anything else whole first.
-    std::vector<uint8_t> held;
+    // The stored size is IN's length: a file is read as it stands, anything
+    // unsized through a scratch file first.
+    FILE* spooled = nullptr;
     uint64_t stored = 0;
     bool regular = inPath != "-" && sys::TargetAt(inPath) == sys::Node::File;
+    bool unsized = Unsized(inPath);
+    if (!regular && !unsized) {  // missing, a folder: said as reading it says it
+        std::vector<uint8_t> none;
+        int code = ReadInput(inPath, kLargestEntry, "", &none);
+        return code != kExitOk ? code : Error(kExitIo, Shown(inPath) + ": not a file");
+    }
     if (regular && !sys::FileSize(inPath, &stored)) return Error(kExitIo, Shown(inPath) + ": " + sys::ErrorText(errno));
     if (regular && stored > kLargestEntry)
         return Error(kExitUsage, Shown(inPath) + ": 2 GiB or more; a compressed entry holds less");
-    if (!regular) {
-        int code = ReadInput(inPath, kLargestEntry, "2 GiB or more; a compressed entry holds less", &held);
+    if (unsized) {
+        int code = SpoolInput(inPath, kLargestEntry, "2 GiB or more; a compressed entry holds less", &spooled, &stored);
         if (code != kExitOk) return code;
-        stored = held.size();
     }
     uint32_t most = MaxExpandedSize((uint32_t)stored);
+    if (size > most && spooled) StreamClose(spooled);
     if (size > most)
         return Error(kExitBadData, NameOf(inPath) + ": a stream of " + Grouped(stored) + " bytes gives at most " +
                                        Grouped(most) + " bytes without running past its end; " + Grouped(size) +
@@ -135,9 +194,12 @@ int Expand(const std::vector<std::string>& argv) {
 
     Output out;
     int code = kExitOk;
-    if (!out.Open(outPath, args.has("--force"), {inPath}, true, &error, &code)) return Error(code, error);
+    if (!out.Open(outPath, args.has("--force"), {inPath}, true, &error, &code)) {
+        if (spooled) StreamClose(spooled);
+        return Error(code, error);
+    }
     errno = 0;
-    FILE* in = regular ? StreamOpen(inPath.c_str(), "rb") : authoring::OpenMemoryReader(held.data(), held.size());
+    FILE* in = regular ? StreamOpen(inPath.c_str(), "rb") : spooled;
     if (!in) return Error(kExitIo, NameOf(inPath) + ": cannot open it: " + sys::ErrorText(errno));
     errno = 0;
     ExpandStream(in, out.stream(), (uint32_t)size, (uint32_t)stored, DECODE_TO_ORIGINAL_SIZE);

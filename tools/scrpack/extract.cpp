@@ -19,9 +19,14 @@
 // made and renamed in the very folders that were checked. No destination
 // may be an installer being read, with or without -f.
 //
+// Before anything is written, what will be written is compared with the
+// free space of the destination's file system, as the installer asks before
+// it installs.
+//
 // --salvage writes what can be had of a damaged installer instead: every
-// entry the catalogue lists, as the decoder expands it, with a warning for
-// each that is damaged.
+// entry the catalogue lists whose stored bytes lie inside the file, as the
+// decoder expands it but no further than its stored bytes can give, with a
+// warning for each that is damaged or left out.
 #include "tools/scrpack/cli.h"
 #include "tools/scrpack/installer.h"
 #include "tools/scrpack/output.h"
@@ -53,7 +58,9 @@ struct Planned {
     std::string relative;                 // the path below dir, with the system's separator
     std::string destination;              // dir joined with relative
     std::string damage;                   // with --salvage: what is wrong with it ("" when sound)
-    uint64_t written = 0;                 // bytes written (less than installed only for a cut stored entry)
+    uint32_t size = 0;                    // bytes to write: installed size, or with --salvage no more
+                                          // than the stored bytes can give
+    uint64_t written = 0;                 // bytes written (its size, once written whole)
     size_t folder = 0;                    // where it goes, in Extraction::folders_
 };
 
@@ -70,19 +77,12 @@ struct HeldFolder {
 
 void (*gEntryWritten)(int index) = nullptr;
 
-// The components of the stub's '\'-separated name; none when one of them is
-// empty, "." or ".." or holds a '/' (a separator to the host, or on Windows).
-std::vector<std::string> SafeComponents(const std::string& name) {
-    std::vector<std::string> components = Components(name);
-    for (const std::string& c : components)
-        if (c.empty() || c == "." || c == ".." || c.find('/') != std::string::npos) return {};
-    return components;
-}
-
 class Extraction {
 public:
     Extraction(const std::string& path, const Options& options) : path_(path), options_(options) {}
     int Run();
+    int Check();
+    bool Salvaged() const { return damaged_; }
 
 private:
     int Read();
@@ -94,6 +94,7 @@ private:
     int CheckDestination(const Planned& p);
     int MakeFolders();
     int CheckFoldersStayed();
+    int CheckSpace();
     int Write();
     int WriteEntry(FILE* in, Planned& p, Output* out);
     int CopyStored(FILE* in, Planned& p, Output* out);
@@ -113,11 +114,15 @@ private:
 
 int Extraction::Read() {
     Problem problem = ReadInstaller(path_, &installer_);
-    if (!problem.found()) return kExitOk;
-    if (problem.exit != kExitBadData || !options_.salvage || installer_.entries.empty())
-        return Error(problem.exit, problem.message + "; nothing extracted");
-    Warning(problem.message + "; salvaging what the catalogue lists");
-    damaged_ = true;
+    bool salvaging = options_.salvage && problem.exit != kExitIo && !installer_.entries.empty();
+    if (problem.found() && !salvaging) return Error(problem.exit, problem.message + "; nothing extracted");
+    Problem layout = CheckLayout(installer_);
+    if (layout.found() && !options_.salvage) return Error(layout.exit, layout.message + "; nothing extracted");
+    for (const Problem* p : {&problem, &layout}) {
+        if (!p->found()) continue;
+        Warning(p->message + "; salvaging what the catalogue lists");
+        damaged_ = true;
+    }
     return kExitOk;
 }
 
@@ -131,6 +136,7 @@ int Extraction::Plan() {
     for (const auto& clash : Clashes(installer_)) {
         if (!options_.salvage) return Error(kExitBadData, FindClash(installer_).message + "; nothing extracted");
         skipped.insert(clash.second);
+        damaged_ = true;
         Warning(Shown(installer_.path) + ": entry " + std::to_string(installer_.entries[clash.second].index) +
                 " would replace entry " + std::to_string(installer_.entries[clash.first].index) + " at " +
                 Shown(installer_.entries[clash.first].name) + "; it is left out");
@@ -138,10 +144,15 @@ int Extraction::Plan() {
     for (size_t i = 0; i < installer_.entries.size(); i++) {
         const InstallerEntry& e = installer_.entries[i];
         if (skipped.count(i)) continue;
-        if (e.name.empty())
-            return Error(kExitUsage, Shown(installer_.path) +
-                                         ": the file name is too long for the installer's "
-                                         "names; nothing extracted (rename it)");
+        if (e.name.empty()) return Error(kExitUsage, CheckEntryName(installer_, e).message + "; nothing extracted");
+        const CatalogueEntry& raw = e.raw;
+        if (raw.fileOffset > installer_.fileSize || raw.storedSize > installer_.fileSize - raw.fileOffset) {
+            Warning(Shown(installer_.path) + ": entry " + std::to_string(e.index) + ": its " + Grouped(raw.storedSize) +
+                    " stored bytes at offset " + Offset(raw.fileOffset) + " do not lie inside the file (" +
+                    Grouped(installer_.fileSize) + " bytes); it is left out");
+            damaged_ = true;  // only with --salvage: ReadInstaller refuses such an entry
+            continue;
+        }
         if (e.index >= ENTRY_FIRST_EXTRA && ExtensionRefused(e.raw.extension, 0)) {  // only with --salvage
             Warning(Shown(installer_.path) + ": entry " + std::to_string(e.index) + ": its extension \"" +
                     ShownCp1252(e.raw.extension, true) + "\" makes no file name; it is left out");
@@ -152,12 +163,10 @@ int Extraction::Plan() {
         p.entry = &e;
         p.components = SafeComponents(e.name);
         if (p.components.empty())
-            return Error(kExitUsage, Shown(installer_.path) + ": entry " + std::to_string(e.index) +
-                                         " would install "
-                                         "to \"" +
-                                         Shown(e.name, true) +
-                                         "\", which leaves the Windows directory; "
-                                         "nothing extracted (rename the installer)");
+            return Error(kExitUsage, CheckEntryName(installer_, e).message + "; nothing extracted");
+        p.size = e.installedSize();
+        uint32_t most = MaxExpandedSize(raw.storedSize);
+        if (e.compressed() && p.size > most) p.size = most;  // only with --salvage: CheckStreams refuses it
         for (const std::string& component : p.components)
             p.relative = p.relative.empty() ? component : sys::JoinPath(p.relative, component);
         p.destination = sys::JoinPath(options_.dir, p.relative);
@@ -172,13 +181,6 @@ int Extraction::CheckStreams() {
     if (!in) return Error(kExitIo, Shown(installer_.path) + ": cannot open it: " + sys::ErrorText(errno));
     int code = kExitOk;
     for (Planned& p : plan_) {
-        const CatalogueEntry& e = p.entry->raw;
-        bool outside = e.fileOffset > installer_.fileSize || e.storedSize > installer_.fileSize - e.fileOffset;
-        if (outside && options_.salvage) {
-            Damaged(p, Shown(installer_.path) + ": entry " + std::to_string(p.entry->index) +
-                           ": its stored bytes run past the end of the file");
-            continue;
-        }
         if (!p.entry->compressed()) continue;
         Problem problem = CheckStream(in, installer_, *p.entry);
         if (!problem.found()) continue;
@@ -294,6 +296,24 @@ int Extraction::CheckDestinations() {
     return kExitOk;
 }
 
+// What will be written must fit in the free space of the file system that
+// holds dir, or of its nearest existing parent when dir is still to be
+// made. Temporary files stand beside their destinations until every one is
+// complete, so a file replaced with -f frees nothing before then. When the
+// system cannot say, the writes themselves find out.
+int Extraction::CheckSpace() {
+    uint64_t needed = 0;
+    for (const Planned& p : plan_) needed += p.size;
+    std::string existing = options_.dir;
+    while (sys::TargetAt(existing) == sys::Node::Missing && sys::FolderOf(existing) != existing)
+        existing = sys::FolderOf(existing);
+    uint64_t free = 0;
+    if (!sys::FreeSpace(existing, &free) || needed <= free) return kExitOk;
+    return Error(kExitIo, Shown(installer_.path) + ": the files to extract take " + Grouped(needed) +
+                              " bytes, but the file system of " + Shown(existing) + " has " + Grouped(free) +
+                              " bytes free; nothing extracted");
+}
+
 // The entry's stored bytes that lie inside the file (all of them, unless the
 // file is cut short).
 uint32_t Extraction::Available(const CatalogueEntry& e) const {
@@ -328,16 +348,16 @@ int Extraction::ExpandCompressed(FILE* in, Planned& p, Output* out) {
     const CatalogueEntry& e = p.entry->raw;
     errno = 0;
     // A cut file gives what it has; zero bits stand in for the rest.
-    ExpandStream(in, out->stream(), e.originalSize, Available(e), DECODE_TO_ORIGINAL_SIZE);
+    ExpandStream(in, out->stream(), p.size, Available(e), DECODE_TO_ORIGINAL_SIZE);
     if (WriteFailed()) {
         out->NoteWriteFailure();
         return WriteFailure(out);
     }
     if (ReadFailed()) return Error(kExitIo, ReadFailure(installer_, *p.entry, errno) + "; nothing extracted");
-    p.written = e.originalSize;
+    p.written = p.size;
     DecodeStatus status = LastDecodeStatus();
-    if (status == DECODE_OK) return kExitOk;
-    if (!options_.salvage)  // it was sound a moment ago: the file changed
+    if (status == DECODE_OK || p.size < e.originalSize) return kExitOk;  // a cut one is damaged already
+    if (!options_.salvage)                                               // it was sound a moment ago: the file changed
         return Error(kExitBadData, DescribeStream(installer_, *p.entry, status) + "; nothing extracted");
     if (p.damage.empty()) Damaged(p, DescribeStream(installer_, *p.entry, status));
     return kExitOk;
@@ -352,7 +372,10 @@ int Extraction::WriteEntry(FILE* in, Planned& p, Output* out) {
     int code = p.entry->compressed() ? ExpandCompressed(in, p, out) : CopyStored(in, p, out);
     if (code != kExitOk) return code;
     if (!out->Finish(&error)) return Error(kExitIo, error + "; nothing extracted");
-    if (!p.damage.empty()) Warning(p.damage + "; written as the decoder gives it");
+    if (!p.damage.empty())
+        Warning(p.damage + (p.size < p.entry->installedSize()
+                                ? "; its first " + Grouped(p.size) + " bytes written, what its stored bytes can give"
+                                : "; written as the decoder gives it"));
     return kExitOk;
 }
 
@@ -426,11 +449,18 @@ int Extraction::Write() {
     return kExitOk;
 }
 
-int Extraction::Run() {
+// Everything about the installer itself, before any destination is looked at.
+int Extraction::Check() {
     int code = Read();
     if (code == kExitOk) code = Plan();
     if (code == kExitOk) code = CheckStreams();
+    return code;
+}
+
+int Extraction::Run() {
+    int code = Check();
     if (code == kExitOk) code = CheckDestinations();
+    if (code == kExitOk) code = CheckSpace();
     if (code == kExitOk) code = Write();
     if (code != kExitOk) return code;
     uint64_t total = 0;
@@ -444,6 +474,15 @@ int Extraction::Run() {
 
 void SetExtractHook(void (*entryWritten)(int index)) {
     gEntryWritten = entryWritten;
+}
+
+int CheckExtraction(const std::string& path, bool salvage) {
+    Options options;
+    options.dir = ".";
+    options.salvage = salvage;
+    Extraction extraction(path, options);
+    int code = extraction.Check();
+    return code == kExitOk && extraction.Salvaged() ? kExitBadData : code;
 }
 
 int Extract(const std::vector<std::string>& argv) {

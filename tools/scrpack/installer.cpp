@@ -7,6 +7,7 @@
 #include "tools/scrpack/cli.h"
 #include "tools/scrpack/system.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -55,8 +56,13 @@ Problem Probe(const std::string& path, InstallerFile* out) {
     bool windows = got == sizeof dos && dos[0] == 'M' && dos[1] == 'Z';
     if (windows) {
         uint32_t peAt = LoadU32(dos + DOS_E_LFANEW);
-        windows = peAt <= size && StreamSeek(in, (long)peAt, SEEK_SET) == 0 &&
-                  StreamRead(pe, 1, sizeof pe, in) == sizeof pe && std::memcmp(pe, "PE\0\0", 4) == 0;
+        errno = 0;
+        got = peAt <= size && StreamSeek(in, (long)peAt, SEEK_SET) == 0 ? StreamRead(pe, 1, sizeof pe, in) : 0;
+        windows = got == sizeof pe && std::memcmp(pe, "PE\0\0", 4) == 0;
+        if (got < sizeof pe && peAt <= size && sizeof pe <= size - peAt) {  // inside the file: a read failed
+            readFailed = true;
+            error = errno;
+        }
     }
     StreamClose(in);
     if (readFailed) return Found(kExitIo, Shown(path) + ": cannot read it: " + Reason(error));
@@ -124,25 +130,98 @@ Problem CheckProblem(const InstallerFile& installer, PackageStatus status, const
     }
 }
 
-// Title, first number and every entry the walk can read, through the
-// locator's handle.
-void ReadCatalogue(HFILE package, InstallerFile* out) {
+// The most entries a catalogue can list in a file of `fileSize` bytes: each
+// takes its 16-byte record and at least one stored byte of its own (a stored
+// size of 0 ends the catalogue), outside the catalogue and apart from every
+// other entry's (CheckLayout), and the header and the terminating record
+// take 50 bytes more.
+uint32_t MostEntries(uint32_t fileSize) {
+    const uint32_t fixed = CAT_HEADER_SIZE + ENTRY_SIZE;
+    return fileSize > fixed ? (fileSize - fixed) / (ENTRY_SIZE + 1) : 0;
+}
+
+// The stored bytes of `entry` lie inside the file, as the package check has it.
+bool Inside(const CatalogueEntry& e, uint32_t fileSize) {
+    return e.fileOffset <= fileSize && e.storedSize <= fileSize - e.fileOffset;
+}
+
+// A record at `at` of `size` bytes that could not be read whole: cut short
+// by the end of the file (damage, said by CheckProblem), or a read that
+// failed inside it.
+bool ReadFailedInside(const InstallerFile& installer, uint64_t at, uint64_t size) {
+    return at <= installer.fileSize && size <= installer.fileSize - at;
+}
+
+Problem CannotRead(const InstallerFile& installer, int error) {
+    return Found(kExitIo, Shown(installer.path) + ": cannot read it: " + Reason(error));
+}
+
+// The one walk of the catalogue, through the locator's handle: title, first
+// number and every entry, at most MostEntries of them, then the stub's
+// package check on what was read (a catalogue cut short first, then one that
+// lists nothing, then the first entry at fault). What every later step uses:
+// the catalogue is never read again.
+Problem ReadCatalogue(HFILE package, InstallerFile* out) {
+    PackageCheck check = {};
+    check.position = out->position;
+    check.fileSize = out->fileSize;
+    check.badIndex = -1;
     char title[CAT_TITLE_SIZE + 1] = {};
-    if (_lread(package, title, CAT_TITLE_SIZE) != CAT_TITLE_SIZE) return;
-    _llseek(package, (LONG)out->position, FILE_BEGIN);
+    errno = 0;
+    if (_lread(package, title, CAT_TITLE_SIZE) != CAT_TITLE_SIZE ||
+        _llseek(package, (LONG)out->position, FILE_BEGIN) != (LONG)out->position) {
+        if (ReadFailedInside(*out, out->position, CAT_HEADER_SIZE)) return CannotRead(*out, errno);
+        check.badRecord = out->position;
+        return CheckProblem(*out, PACKAGE_DAMAGED, check);
+    }
     CatalogueWalk walk;
+    errno = 0;
     bool more = BeginWalk(&walk, package) != 0;
-    if (walk.status != PACKAGE_OK && !more) return;  // the header is cut short
-    out->catalogueRead = true;
-    out->title = title;
-    out->firstNumber = walk.firstNumber;
-    for (; more; more = NextEntry(&walk) != 0) {
+    const uint64_t firstRecord = uint64_t(out->position) + CAT_HEADER_SIZE;
+    if (walk.status != PACKAGE_OK && ReadFailedInside(*out, firstRecord, ENTRY_SIZE)) return CannotRead(*out, errno);
+    if (firstRecord <= out->fileSize) {  // the header was read
+        out->catalogueRead = true;
+        out->title = title;
+        out->firstNumber = walk.firstNumber;
+    }
+    if (!more && walk.status == PACKAGE_OK) {
+        check.badIndex = 0;
+        check.badRecord = (uint32_t)firstRecord;
+        return CheckProblem(*out, PACKAGE_NO_ENTRIES, check);
+    }
+    PackageStatus entryFault = PACKAGE_OK;
+    const uint32_t most = MostEntries(out->fileSize);
+    for (; more; errno = 0, more = NextEntry(&walk) != 0) {
+        uint32_t record = (uint32_t)walk.nextRecord - ENTRY_SIZE;
+        if (out->entries.size() == most)
+            return Found(kExitBadData, Shown(out->path) + ": at offset " + Offset(record) + ": entry " +
+                                           std::to_string(walk.index) + ": the catalogue lists more entries than a " +
+                                           "file of " + Grouped(out->fileSize) + " bytes can hold (" + Grouped(most) +
+                                           "; each takes 16 bytes and a stored byte of its own)");
         InstallerEntry e;
         e.index = walk.index;
         e.raw = walk.entry;
         out->entries.push_back(e);
         out->totalSize += e.installedSize();
+        PackageStatus status = !Inside(e.raw, out->fileSize) ? PACKAGE_ENTRY_OUTSIDE
+                               : e.index >= ENTRY_FIRST_EXTRA && ExtensionRefused(e.raw.extension, 0)
+                                   ? PACKAGE_BAD_EXTENSION
+                                   : PACKAGE_OK;
+        if (status != PACKAGE_OK && entryFault == PACKAGE_OK) {
+            entryFault = status;
+            check.badIndex = e.index;
+            check.badRecord = record;
+            check.badEntry = e.raw;
+        }
     }
+    if (walk.status == PACKAGE_OK) return CheckProblem(*out, entryFault, check);
+    // The walk stopped at the record after the last one read (at nextRecord).
+    uint64_t cut = out->entries.empty() ? firstRecord : uint64_t(walk.nextRecord);
+    if (ReadFailedInside(*out, cut, ENTRY_SIZE)) return CannotRead(*out, errno);
+    check.badEntry = CatalogueEntry();
+    check.badIndex = walk.index;
+    check.badRecord = cut <= out->fileSize ? (uint32_t)cut : out->position;
+    return CheckProblem(*out, PACKAGE_DAMAGED, check);
 }
 
 // The name Windows would give a path: each component's trailing dots and
@@ -227,14 +306,10 @@ Problem ReadInstaller(const std::string& path, InstallerFile* out) {
         _lclose(package);
         return Found(kExitBadData, NoPackage(*out, "its first resource is not the package marker"));
     }
-    ReadCatalogue(package, out);
+    problem = ReadCatalogue(package, out);
     _lclose(package);
     NameEntries(sys::LastComponent(path), out);
-
-    PackageCheck check;
-    status = CheckPackageDetail(path.c_str(), &check);
-    if (status == PACKAGE_CANNOT_OPEN) return LocatorProblem(*out, status, found);
-    return CheckProblem(*out, status, check);
+    return problem;
 }
 
 std::vector<std::pair<size_t, size_t>> Clashes(const InstallerFile& installer) {
@@ -284,16 +359,22 @@ std::string DescribeStream(const InstallerFile& installer, const InstallerEntry&
     }
 }
 
-Problem CheckStream(FILE* in, const InstallerFile& installer, const InstallerEntry& entry) {
+Problem CheckDeclaredSize(const InstallerFile& installer, const InstallerEntry& entry) {
     const CatalogueEntry& e = entry.raw;
     uint32_t most = MaxExpandedSize(e.storedSize);
-    if (e.originalSize > most)
-        return Found(kExitBadData, Shown(installer.path) + ": at offset " + Offset(e.fileOffset) + ": entry " +
-                                       std::to_string(entry.index) + ": it declares " + Grouped(e.originalSize) +
-                                       " bytes, more than its " + Grouped(e.storedSize) +
-                                       " stored bytes can give (at most " + Grouped(most) +
-                                       "): it is cut short or "
-                                       "its size is false");
+    if (!entry.compressed() || e.originalSize <= most) return Problem();
+    return Found(kExitBadData, Shown(installer.path) + ": at offset " + Offset(e.fileOffset) + ": entry " +
+                                   std::to_string(entry.index) + ": it declares " + Grouped(e.originalSize) +
+                                   " bytes, more than its " + Grouped(e.storedSize) +
+                                   " stored bytes can give (at most " + Grouped(most) +
+                                   "): it is cut short or "
+                                   "its size is false");
+}
+
+Problem CheckStream(FILE* in, const InstallerFile& installer, const InstallerEntry& entry) {
+    const CatalogueEntry& e = entry.raw;
+    Problem declared = CheckDeclaredSize(installer, entry);
+    if (declared.found()) return declared;
     FILE* sink = sys::OpenNullSink();
     if (!sink) return Found(kExitIo, "cannot open a null device: " + Reason(errno));
     DecodeStatus status = DECODE_CANNOT_OPEN;
@@ -307,13 +388,85 @@ Problem CheckStream(FILE* in, const InstallerFile& installer, const InstallerEnt
     if (status == DECODE_CANNOT_OPEN) return Found(kExitIo, ReadFailure(installer, entry, error));
     if (status == DECODE_WRITE_FAILED) return Found(kExitIo, "cannot write to the null device: " + Reason(error));
     if (status != DECODE_OK) return Found(kExitBadData, DescribeStream(installer, entry, status));
+    // The encoder's last byte holds the stream's last bits; one byte more is
+    // let pass as padding.
+    uint32_t used = LastDecodeUsedBytes();
+    if (e.storedSize - used > 1)
+        return Found(kExitBadData,
+                     Shown(installer.path) + ": at offset " + Offset(e.fileOffset) + ": entry " +
+                         std::to_string(entry.index) + ": its compressed stream gives all its original size (" +
+                         Grouped(e.originalSize) + ") from the first " + Grouped(used) + " of its " +
+                         Grouped(e.storedSize) + " stored bytes; the other " + Grouped(e.storedSize - used) +
+                         " are never read: its original size is false, or bytes were added");
+    return Problem();
+}
+
+Problem CheckLayout(const InstallerFile& installer) {
+    // Each entry's stored bytes, and the catalogue (as index -1), by where
+    // they start: sorted, a range that starts before the furthest end so far
+    // overlaps the range of that end.
+    struct Range {
+        uint64_t start, end;
+        int index;
+    };
+    std::vector<Range> ranges;
+    ranges.reserve(installer.entries.size() + 1);
+    uint64_t stored = 0;
+    for (const InstallerEntry& e : installer.entries) {
+        ranges.push_back({e.raw.fileOffset, uint64_t(e.raw.fileOffset) + e.raw.storedSize, e.index});
+        stored += e.raw.storedSize;
+    }
+    uint64_t catalogue = CAT_HEADER_SIZE + uint64_t(ENTRY_SIZE) * (installer.entries.size() + 1);
+    if (stored > installer.fileSize)
+        return Found(kExitBadData, Shown(installer.path) + ": the entries' stored bytes add up to " + Grouped(stored) +
+                                       ", more than the file's " + Grouped(installer.fileSize) + " bytes");
+    ranges.push_back({installer.position, installer.position + catalogue, -1});
+    std::sort(ranges.begin(), ranges.end(), [](const Range& a, const Range& b) {
+        return a.start != b.start ? a.start < b.start : a.index < b.index;
+    });
+    const Range* furthest = nullptr;
+    for (const Range& r : ranges) {
+        if (furthest && r.start < furthest->end) {
+            const Range& first = furthest->index < r.index ? *furthest : r;
+            const Range& other = furthest->index < r.index ? r : *furthest;
+            std::string what = first.index < 0 ? "the catalogue" : "entry " + std::to_string(first.index);
+            return Found(kExitBadData, Shown(installer.path) + ": at offset " + Offset(r.start) + ": entry " +
+                                           std::to_string(other.index) + "'s stored bytes overlap those of " + what +
+                                           ": an installer never shares stored bytes");
+        }
+        if (!furthest || r.end > furthest->end) furthest = &r;
+    }
+    return Problem();
+}
+
+std::vector<std::string> SafeComponents(const std::string& name) {
+    std::vector<std::string> components = Components(name);
+    for (const std::string& c : components)
+        if (c.empty() || c == "." || c == ".." || c.find('/') != std::string::npos) return {};
+    return components;
+}
+
+Problem CheckEntryName(const InstallerFile& installer, const InstallerEntry& entry) {
+    if (entry.name.empty())
+        return Found(kExitUsage,
+                     Shown(installer.path) + ": the file name is too long for the installer's names " + "(rename it)");
+    if (SafeComponents(entry.name).empty())
+        return Found(kExitUsage, Shown(installer.path) + ": entry " + std::to_string(entry.index) +
+                                     " would install to \"" + Shown(entry.name, true) +
+                                     "\", which leaves the Windows directory (rename the installer)");
     return Problem();
 }
 
 Problem CheckInstaller(const std::string& path, InstallerFile* installer, int* compressed) {
     *compressed = 0;
+    // In extract's order, so that both come to the same verdict.
     Problem problem = ReadInstaller(path, installer);
+    if (!problem.found()) problem = CheckLayout(*installer);
     if (!problem.found()) problem = FindClash(*installer);
+    for (size_t i = 0; !problem.found() && i < installer->entries.size(); i++)
+        problem = CheckEntryName(*installer, installer->entries[i]);
+    for (size_t i = 0; !problem.found() && i < installer->entries.size(); i++)
+        problem = CheckDeclaredSize(*installer, installer->entries[i]);
     if (problem.found()) return problem;
     errno = 0;
     FILE* in = StreamOpen(path.c_str(), "rb");

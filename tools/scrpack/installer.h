@@ -59,8 +59,11 @@ struct Problem {
     bool found() const { return exit != 0; }
 };
 
-// Reads `path` as the stub would read itself, with its package check. *out
-// holds whatever could be read, even when a problem is returned.
+// Reads `path` as the stub would read itself, with its package check, in
+// one walk of the catalogue that stops after as many entries as the file can
+// hold (each takes 16 bytes and a stored byte of its own). A read that fails
+// inside the file is an I/O problem, never damage. *out holds whatever could
+// be read, even when a problem is returned.
 Problem ReadInstaller(const std::string& path, InstallerFile* out);
 
 // The components of a '\'-separated name, as the installer would create them.
@@ -78,14 +81,37 @@ Problem FindClash(const InstallerFile& installer);
 // the name does not fit. For pack, which names its output before writing it.
 bool NameEntries(const std::string& fileName, InstallerFile* installer);
 
+// What verify and extract check of the catalogue as a whole before any
+// stream is read: the stored bytes add up to no more than the file, and no
+// entry's stored bytes overlap another's or the catalogue (a writer lays
+// them out one after the other, after the catalogue). With ReadInstaller's
+// limit on the number of entries, this keeps every later step linear in
+// the file's size.
+Problem CheckLayout(const InstallerFile& installer);
+
+// A compressed entry that declares more than its stored bytes can give
+// (MaxExpandedSize): damaged, found without reading it.
+Problem CheckDeclaredSize(const InstallerFile& installer, const InstallerEntry& entry);
+
+// The components of an entry's name; none when one of them is empty, "."
+// or ".." or holds a '/' (a separator to the host, or on Windows).
+std::vector<std::string> SafeComponents(const std::string& name);
+// The naming rules applied to the installer's own file name, as the
+// installer and extract apply them: an entry without a name (the file name
+// is too long) or with one that leaves the Windows directory (".exe") is a
+// usage-class problem (kExitUsage): the file must be renamed.
+Problem CheckEntryName(const InstallerFile& installer, const InstallerEntry& entry);
+
 // A compressed entry's stream, expanded into nothing from `in` (any stream of
 // the installer's file): damaged when it declares more than its stored bytes
-// can give, or when the decoder reports a problem; a cut stream is found at
-// the moment it runs out.
+// can give, when the decoder reports a problem, or when the stream ends more
+// than one byte before its stored bytes do; a cut stream is found at the
+// moment it runs out.
 Problem CheckStream(FILE* in, const InstallerFile& installer, const InstallerEntry& entry);
 
-// Everything verify checks: ReadInstaller, FindClash, then CheckStream for
-// every compressed entry (counted in *compressed); the first problem.
+// Everything verify checks: ReadInstaller, CheckLayout, FindClash,
+// CheckEntryName and CheckDeclaredSize, then CheckStream for every
+// compressed entry (counted in *compressed); the first problem.
 Problem CheckInstaller(const std::string& path, InstallerFile* installer, int* compressed);
 
 // The message for a decoder outcome of one entry ("" for DECODE_OK).

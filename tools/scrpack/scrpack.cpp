@@ -4,7 +4,9 @@
 
 #include "tools/scrpack/cli.h"
 #include "tools/scrpack/output.h"
+#include "tools/scrpack/system.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <new>
 
@@ -85,16 +87,32 @@ int Run(int argc, char** argv) {
     return action->run(rest);
 }
 
+// Every action's results go to standard output, whose C stream keeps a
+// failed write to itself: checked once here, at the end, so that no action
+// ends well when its results were lost (a full disk, a closed descriptor).
+int CheckStandardOutput(int code) {
+    int error = TakeOutputFailure();
+    if (!error) return code;
+    // A failure no flush of ours saw was an Output's, on data written to
+    // standard output ("-"), and has been reported with exit 1 already.
+    if (error < 0 && code == kExitIo) return code;
+    Error(kExitIo, "standard output: " + sys::ErrorText(error < 0 ? EIO : error));
+    TakeOutputFailure();  // the message's own flush of what is still pending
+    return kExitIo;
+}
+
 }  // namespace
 
 int Main(int argc, char** argv) {
     // Inputs are held whole, which a 32-bit build (Windows) may not manage;
     // what is written so far is removed as the outputs go out of scope.
+    int code;
     try {
-        return Run(argc, argv);
+        code = Run(argc, argv);
     } catch (const std::bad_alloc&) {
-        return Error(kExitIo, "out of memory");
+        code = Error(kExitIo, "out of memory");
     }
+    return CheckStandardOutput(code);
 }
 
 }  // namespace scrpack

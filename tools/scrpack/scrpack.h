@@ -17,6 +17,12 @@ int Pack(const std::vector<std::string>& args);
 int List(const std::vector<std::string>& args);
 int Verify(const std::vector<std::string>& args);
 int Extract(const std::vector<std::string>& args);
+// extract's checks of the installer at `path` up to its destinations (the
+// catalogue, names that clash, the layout, the naming rules, every stream),
+// writing nothing and printing only errors and warnings: the exit code
+// extract would have come to by then (with `salvage`, 2 for an installer it
+// would salvage). For the fuzz target.
+int CheckExtraction(const std::string& path, bool salvage);
 int Compress(const std::vector<std::string>& args);
 int Expand(const std::vector<std::string>& args);
 

@@ -29,6 +29,9 @@ Node NodeAt(const std::string& path);
 Node TargetAt(const std::string& path);
 // Size of the file at `path` (links followed); false when it cannot be had.
 bool FileSize(const std::string& path, uint64_t* size);
+// The bytes the caller may still write on the file system that holds the
+// existing folder `folder`; false when the system cannot say.
+bool FreeSpace(const std::string& folder, uint64_t* bytes);
 // Both paths name one existing file (links followed).
 bool SameFile(const std::string& a, const std::string& b);
 // The path with every link and "." / ".." resolved; "" when it cannot be.
@@ -105,6 +108,10 @@ bool MoveAsideIn(const Folder& folder, const std::string& name, std::string* asi
 // Safe in an interrupt's cleanup for a file from CreateTempFileIn.
 bool RemoveFileIn(const Folder& folder, const std::string& name);
 
+// A new file open for reading and writing in the system's folder for
+// temporary files, which the system removes when it is closed or the
+// process ends, however it ends.
+FILE* OpenScratchFile();
 // A stream that takes every byte and keeps none.
 FILE* OpenNullSink();
 // Standard input or output carrying binary bytes unchanged.

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <ctime>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace scrpack {
@@ -37,6 +38,13 @@ bool FileSize(const std::string& path, uint64_t* size) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return false;
     *size = (uint64_t)st.st_size;
+    return true;
+}
+
+bool FreeSpace(const std::string& folder, uint64_t* bytes) {
+    struct statvfs fs;
+    if (statvfs(folder.c_str(), &fs) != 0) return false;
+    *bytes = (uint64_t)fs.f_bavail * fs.f_frsize;
     return true;
 }
 
@@ -227,6 +235,21 @@ bool MoveAsideIn(const Folder& folder, const std::string& name, std::string* asi
 
 bool RemoveFileIn(const Folder& folder, const std::string& name) {
     return unlinkat(Fd(folder), name.c_str(), 0) == 0;
+}
+
+FILE* OpenScratchFile() {
+    std::string folder = Environment("TMPDIR");
+    std::string pattern = JoinPath(folder.empty() ? "/tmp" : folder, ".scrpack-XXXXXX");
+    int fd = mkostemp(&pattern[0], O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    unlink(pattern.c_str());  // nameless from now on: gone with its descriptor
+    FILE* stream = fdopen(fd, "w+b");
+    if (!stream) {
+        int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return stream;
 }
 
 FILE* OpenNullSink() {

@@ -319,6 +319,13 @@ bool FileSize(const std::string& path, uint64_t* size) {
     return known;
 }
 
+bool FreeSpace(const std::string& folder, uint64_t* bytes) {
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr)) return Failed();
+    *bytes = uint64_t(available.QuadPart);
+    return true;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     HANDLE x = OpenToInspect(a, true);
     if (x == INVALID_HANDLE_VALUE) return false;
@@ -505,6 +512,39 @@ bool FileIdIn(const Folder& folder, const std::string& name, FileId* id) {
 // is open inside them: its path leads to it for as long as it is held.
 Node NodeIn(const Folder& folder, const std::string& name) {
     return Inspect(JoinPath(folder.path(), name), false);
+}
+
+FILE* OpenScratchFile() {
+    char folder[MAX_PATH + 1];
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length > MAX_PATH) {
+        Failed();
+        return nullptr;
+    }
+    for (int attempt = 0; attempt < 100; attempt++) {
+        std::string name = JoinPath(folder, ".scrpack-" + RandomName());
+        // Deleted when its last handle closes, also when the process is ended.
+        HANDLE file = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_EXISTS) continue;
+            Failed();
+            return nullptr;
+        }
+        int descriptor = _open_osfhandle(intptr_t(file), _O_RDWR | _O_BINARY);
+        FILE* stream = descriptor >= 0 ? _fdopen(descriptor, "w+b") : nullptr;
+        if (!stream) {
+            int error = errno;
+            if (descriptor >= 0)
+                _close(descriptor);
+            else
+                CloseHandle(file);
+            errno = error;
+        }
+        return stream;
+    }
+    errno = EEXIST;
+    return nullptr;
 }
 
 FILE* CreateTempFileIn(const Folder& folder, std::string* name) {

@@ -9,6 +9,19 @@ namespace scrpack {
 
 const uint64_t kTwoGiB = 0x80000000ull;
 
+namespace {
+
+// The verdict line's end: damaged, not read, or sound but refused under
+// this file name (a usage-class problem, as extract refuses it).
+const char* Verdict(const InstallerFile& installer, const Problem& problem) {
+    if (problem.exit == kExitBadData) return ": BAD";
+    for (const InstallerEntry& e : installer.entries)
+        if (CheckEntryName(installer, e).message == problem.message) return ": RENAME IT";
+    return ": NOT READ";
+}
+
+}  // namespace
+
 int Verify(const std::vector<std::string>& argv) {
     Args args;
     std::string error;
@@ -25,7 +38,7 @@ int Verify(const std::vector<std::string>& argv) {
         code = WorstExit(code, problem.exit);
         if (problem.found()) {
             Error(problem.exit, problem.message);
-            Say(Shown(path) + (problem.exit == kExitBadData ? ": BAD" : ": NOT READ"));
+            Say(Shown(path) + Verdict(installer, problem));
             continue;
         }
         if (installer.totalSize >= kTwoGiB)
