@@ -14,6 +14,7 @@
 // else $TMPDIR or /tmp), removed at exit. Messages go to standard error:
 // the libFuzzer run closes it (-close_fd_mask).
 #include "package/records.h"
+#include "fuzz/fuzz_input.h"
 #include "platform/hostwin/hostwin.h"
 #include "tools/scrpack/cli.h"
 #include "tools/scrpack/installer.h"
@@ -26,37 +27,19 @@
 
 namespace {
 
-std::string gPath;
-
-void RemoveInput() {
-    if (!gPath.empty()) unlink(gPath.c_str());
-}
-
 const std::string& InputPath() {
-    if (gPath.empty()) {
-        const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
-        if (!dir || !*dir) dir = "/tmp";
-        gPath = std::string(dir) + "/fuzz_installer_" + std::to_string(getpid()) + ".exe";
-        std::atexit(RemoveInput);
-    }
-    return gPath;
+    return fuzzinput::InputPath("fuzz_installer");
 }
 
 void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "fuzz_installer: broken promise: %s\n", what);
-        std::abort();
-    }
+    fuzzinput::Require("fuzz_installer", condition, what);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& path = InputPath();
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) return 0;
-    size_t written = size ? std::fwrite(data, 1, size, out) : 0;
-    if (std::fclose(out) != 0 || written != size) return 0;
+    if (!fuzzinput::WriteInput(path, data, size)) return 0;
     hostwin::Reset();
     scrpack::SetQuiet(true);
 

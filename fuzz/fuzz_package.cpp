@@ -10,6 +10,7 @@
 // The input is written to one file per process (in /dev/shm when it can be,
 // else $TMPDIR or /tmp), removed at exit.
 #include "package/package.h"
+#include "fuzz/fuzz_input.h"
 #include "platform/hostwin/hostwin.h"
 
 #include <cstdio>
@@ -20,27 +21,12 @@
 
 namespace {
 
-std::string gPath;
-
-void RemoveInput() {
-    if (!gPath.empty()) unlink(gPath.c_str());
-}
-
 const std::string& InputPath() {
-    if (gPath.empty()) {
-        const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
-        if (!dir || !*dir) dir = "/tmp";
-        gPath = std::string(dir) + "/fuzz_package_" + std::to_string(getpid()) + ".exe";
-        std::atexit(RemoveInput);
-    }
-    return gPath;
+    return fuzzinput::InputPath("fuzz_package");
 }
 
 void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "fuzz_package: broken promise: %s\n", what);
-        std::abort();
-    }
+    fuzzinput::Require("fuzz_package", condition, what);
 }
 
 // The locator, then the size reader from where it left the handle.
@@ -74,10 +60,7 @@ long Walk(const char* path, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& path = InputPath();
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) return 0;
-    size_t written = size ? std::fwrite(data, 1, size, out) : 0;
-    if (std::fclose(out) != 0 || written != size) return 0;
+    if (!fuzzinput::WriteInput(path, data, size)) return 0;
     const int handles = hostwin::Count().openHandles;
 
     LocateAndSum(path.c_str(), size);

@@ -589,29 +589,18 @@ TEST_F(Rules, FailedWritesAndReadsLoseNothing) {
          {"list", Path("good.exe")},
          "good.exe: cannot open it: Permission denied"},
     };
-    auto main = [](std::vector<std::string> args, std::string* err) {
-        args.insert(args.begin(), "scrpack");
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(&a[0]);
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        int code = scrpack::Main((int)argv.size(), argv.data());
-        testing::internal::GetCapturedStdout();
-        *err = testing::internal::GetCapturedStderr();
-        return code;
-    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::string err;
         hostwin::Reset();
-        ASSERT_EQ(main(c.args, &err), 0) << err;
+        ASSERT_EQ(InProcess(c.args, &err), 0) << err;
         hostwin::Counters clean = hostwin::Count();
         fs::create_directories(Path("win/TORVANEL/KAVRELIN/good"));
         Put("win/TORVANEL/KAVRELIN/good/FILE0014.b", old);
         Put("old.lz", old);
         hostwin::Reset();
         c.fault(clean);
-        EXPECT_EQ(main(c.args, &err), 1) << err;
+        EXPECT_EQ(InProcess(c.args, &err), 1) << err;
         EXPECT_NE(err.find(c.mention), std::string::npos) << err;
         EXPECT_EQ(Get("win/TORVANEL/KAVRELIN/good/FILE0014.b"), old);
         EXPECT_EQ(Get("old.lz"), old);
@@ -651,19 +640,6 @@ TEST_F(Rules, ClashingNames) {
 }
 
 // --- Extract's commit, its folders, its cost, and interrupts in every action.
-
-// scrpack as the test layer runs it in-process; its exit code.
-int MainInProcess(std::vector<std::string> args, std::string* err) {
-    args.insert(args.begin(), "scrpack");
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(&a[0]);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    int code = scrpack::Main((int)argv.size(), argv.data());
-    testing::internal::GetCapturedStdout();
-    *err = testing::internal::GetCapturedStderr();
-    return code;
-}
 
 // No destination may be an installer being read, with or without -f, nor
 // another name of it (a hard link).
@@ -715,7 +691,7 @@ TEST_F(Rules, ExtractCommitIsAllOrNothing) {
         fs::create_directory(s_last);
     });
     std::string err;
-    int code = MainInProcess({"extract", "-f", "-d", Path("win"), Path("good.exe")}, &err);
+    int code = InProcess({"extract", "-f", "-d", Path("win"), Path("good.exe")}, &err);
     scrpack::SetExtractHook(nullptr);
     EXPECT_EQ(code, 1);
     EXPECT_NE(err.find("FILE0014.b: a folder stands where this file must go"), std::string::npos) << err;
@@ -744,7 +720,7 @@ TEST_F(Rules, ExtractHoldsItsFolders) {
             fs::create_directory_symlink(s_win + "/../elsewhere", s_win + "/TORVANEL/KAVRELIN/good");
         });
         std::string err;
-        int code = MainInProcess({"extract", "-f", "-d", Path("win"), Path("good.exe")}, &err);
+        int code = InProcess({"extract", "-f", "-d", Path("win"), Path("good.exe")}, &err);
         scrpack::SetExtractHook(nullptr);
         EXPECT_EQ(code, 1);
         EXPECT_NE(err.find("good: was moved or replaced while extracting"), std::string::npos) << err;
