@@ -26,7 +26,7 @@ static int InsideFile(const CatalogueEntry* entry, uint32_t fileSize) {
     return entry->fileOffset <= fileSize && entry->storedSize <= fileSize - entry->fileOffset;
 }
 
-static PackageStatus CheckEntry(const struct CatalogueWalk* walk, uint32_t fileSize) {
+PackageStatus CheckEntry(const struct CatalogueWalk* walk, uint32_t fileSize) {
     if (!InsideFile(&walk->entry, fileSize)) return PACKAGE_ENTRY_OUTSIDE;
     if (walk->index >= ENTRY_FIRST_EXTRA && ExtensionRefused(walk->entry.extension, 0)) return PACKAGE_BAD_EXTENSION;
     return PACKAGE_OK;

@@ -103,6 +103,12 @@ int NextEntry(struct CatalogueWalk* walk);
 // as control characters.
 int ExtensionRefused(const char* extension, int strict);
 
+// The package check's rule for the walk's current entry: PACKAGE_ENTRY_OUTSIDE
+// when its stored bytes do not lie inside a file of `fileSize` bytes,
+// PACKAGE_BAD_EXTENSION when an extra file's extension is refused, else
+// PACKAGE_OK.
+PackageStatus CheckEntry(const struct CatalogueWalk* walk, uint32_t fileSize);
+
 // The package check run before anything is asked or written: the locator
 // finds the package, the catalogue ends before the end of the file, it has at
 // least one entry, every entry's bytes lie inside the file and no extension

@@ -140,11 +140,6 @@ uint32_t MostEntries(uint32_t fileSize) {
     return fileSize > fixed ? (fileSize - fixed) / (ENTRY_SIZE + 1) : 0;
 }
 
-// The stored bytes of `entry` lie inside the file, as the package check has it.
-bool Inside(const CatalogueEntry& e, uint32_t fileSize) {
-    return e.fileOffset <= fileSize && e.storedSize <= fileSize - e.fileOffset;
-}
-
 // A record at `at` of `size` bytes that could not be read whole: cut short
 // by the end of the file (damage, said by CheckProblem), or a read that
 // failed inside it.
@@ -203,10 +198,7 @@ Problem ReadCatalogue(HFILE package, InstallerFile* out) {
         e.raw = walk.entry;
         out->entries.push_back(e);
         out->totalSize += e.installedSize();
-        PackageStatus status = !Inside(e.raw, out->fileSize) ? PACKAGE_ENTRY_OUTSIDE
-                               : e.index >= ENTRY_FIRST_EXTRA && ExtensionRefused(e.raw.extension, 0)
-                                   ? PACKAGE_BAD_EXTENSION
-                                   : PACKAGE_OK;
+        PackageStatus status = CheckEntry(&walk, out->fileSize);
         if (status != PACKAGE_OK && entryFault == PACKAGE_OK) {
             entryFault = status;
             check.badIndex = e.index;
