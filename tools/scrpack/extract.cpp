@@ -146,14 +146,15 @@ int Extraction::Plan() {
         if (skipped.count(i)) continue;
         if (e.name.empty()) return Error(kExitUsage, CheckEntryName(installer_, e).message + "; nothing extracted");
         const CatalogueEntry& raw = e.raw;
-        if (raw.fileOffset > installer_.fileSize || raw.storedSize > installer_.fileSize - raw.fileOffset) {
+        // Faulty entries reach here only with --salvage: ReadInstaller refuses them.
+        if (e.fault == PACKAGE_ENTRY_OUTSIDE) {
             Warning(Shown(installer_.path) + ": entry " + std::to_string(e.index) + ": its " + Grouped(raw.storedSize) +
                     " stored bytes at offset " + Offset(raw.fileOffset) + " do not lie inside the file (" +
                     Grouped(installer_.fileSize) + " bytes); it is left out");
-            damaged_ = true;  // only with --salvage: ReadInstaller refuses such an entry
+            damaged_ = true;
             continue;
         }
-        if (e.index >= ENTRY_FIRST_EXTRA && ExtensionRefused(e.raw.extension, 0)) {  // only with --salvage
+        if (e.fault == PACKAGE_BAD_EXTENSION) {
             Warning(Shown(installer_.path) + ": entry " + std::to_string(e.index) + ": its extension \"" +
                     ShownCp1252(e.raw.extension, true) + "\" makes no file name; it is left out");
             damaged_ = true;

@@ -196,11 +196,11 @@ Problem ReadCatalogue(HFILE package, InstallerFile* out) {
         InstallerEntry e;
         e.index = walk.index;
         e.raw = walk.entry;
+        e.fault = CheckEntry(&walk, out->fileSize);
         out->entries.push_back(e);
         out->totalSize += e.installedSize();
-        PackageStatus status = CheckEntry(&walk, out->fileSize);
-        if (status != PACKAGE_OK && entryFault == PACKAGE_OK) {
-            entryFault = status;
+        if (e.fault != PACKAGE_OK && entryFault == PACKAGE_OK) {
+            entryFault = e.fault;
             check.badIndex = e.index;
             check.badRecord = record;
             check.badEntry = e.raw;

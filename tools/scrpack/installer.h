@@ -23,11 +23,13 @@ namespace scrpack {
 
 struct InstallerEntry {
     int index = 0;
-    CatalogueEntry raw = {};  // as the catalogue gives it
-    std::string name;         // where it installs, relative to the Windows directory, '\'-separated,
-                              // host text (the extension converted); "" when it does not fit a path
-    std::string windowsName;  // the same as the installer would see it: ANSI where the file name
-                              // allows, for comparing names as Windows does
+    CatalogueEntry raw = {};           // as the catalogue gives it
+    std::string name;                  // where it installs, relative to the Windows directory, '\'-separated,
+                                       // host text (the extension converted); "" when it does not fit a path
+    std::string windowsName;           // the same as the installer would see it: ANSI where the file name
+                                       // allows, for comparing names as Windows does
+    PackageStatus fault = PACKAGE_OK;  // the package check's verdict on this entry alone (stored
+                                       // bytes outside the file, a refused extension)
 
     bool compressed() const { return raw.originalSize != 0; }
     uint32_t installedSize() const { return compressed() ? raw.originalSize : raw.storedSize; }

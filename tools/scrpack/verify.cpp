@@ -12,12 +12,11 @@ const uint64_t kTwoGiB = 0x80000000ull;
 namespace {
 
 // The verdict line's end: damaged, not read, or sound but refused under
-// this file name (a usage-class problem, as extract refuses it).
-const char* Verdict(const InstallerFile& installer, const Problem& problem) {
+// this file name (the naming rules' usage-class problem, as extract refuses
+// it).
+const char* Verdict(const Problem& problem) {
     if (problem.exit == kExitBadData) return ": BAD";
-    for (const InstallerEntry& e : installer.entries)
-        if (CheckEntryName(installer, e).message == problem.message) return ": RENAME IT";
-    return ": NOT READ";
+    return problem.exit == kExitUsage ? ": RENAME IT" : ": NOT READ";
 }
 
 }  // namespace
@@ -38,7 +37,7 @@ int Verify(const std::vector<std::string>& argv) {
         code = WorstExit(code, problem.exit);
         if (problem.found()) {
             Error(problem.exit, problem.message);
-            Say(Shown(path) + Verdict(installer, problem));
+            Say(Shown(path) + Verdict(problem));
             continue;
         }
         if (installer.totalSize >= kTwoGiB)
