@@ -5,8 +5,39 @@
 // does not fit.
 #include "install/install.h"
 #include "install/naming.h"
+#include "install/program.h"
+#include "res/texts.h"
 
 #include <string.h>
+
+// The longest text each "%s" of a message or caption can be given.
+enum {
+    LONGEST_TITLE = TITLE_BUFFER_SIZE - 1,
+    LONGEST_PATH = PATH_SIZE - 1,  // the Windows directory, a folder, an installer name
+    LONGEST_SAVER_NAME = SAVER_NAME_SIZE - 1,
+    LONGEST_COUNT = THOUSANDS_SIZE - 1,
+    // A destination that could not be written: the Windows directory, '\'
+    // and TORVANEL\KAVRELIN\<base>\<base>.DAT with the longest base names.
+    LONGEST_FAILED_PATH = LONGEST_PATH + 1 + (sizeof DATA_FOLDER_1 + sizeof DATA_FOLDER_2) + 2 * LONGEST_PATH + 5
+};
+
+// Every message and caption with its longest arguments fits its buffer whole,
+// in the language this stub is built for: each language's build checks its
+// own texts, so a translation that outgrows a buffer does not compile. Each
+// "%s" of a text counts its two bytes too, which only errs on the safe side.
+#define TEXT_FITS(text, arguments, size) \
+    static_assert(sizeof(text) + (arguments) <= (size), #text " with its longest arguments outgrows " #size)
+TEXT_FITS(TEXT_CONFIRM, LONGEST_SAVER_NAME + LONGEST_TITLE + LONGEST_PATH + LONGEST_COUNT, MESSAGE_SIZE);
+TEXT_FITS(TEXT_COMPLETE, 2 * (LONGEST_PATH + 1), MESSAGE_SIZE);
+TEXT_FITS(TEXT_DAMAGED, 0, MESSAGE_SIZE);
+TEXT_FITS(TEXT_FAILED, LONGEST_FAILED_PATH, MESSAGE_SIZE);
+TEXT_FITS(TEXT_REPLACE, LONGEST_SAVER_NAME, MESSAGE_SIZE);
+TEXT_FITS(TEXT_RENAME, LONGEST_SAVER_NAME, MESSAGE_SIZE);
+TEXT_FITS(TEXT_DISK, 2 * LONGEST_COUNT, MESSAGE_SIZE);
+TEXT_FITS(TEXT_INSTALLER_CAPTION, LONGEST_TITLE, CAPTION_SIZE);
+TEXT_FITS(TEXT_INSTALL_ITEM, LONGEST_TITLE, CAPTION_SIZE);
+static_assert(LONGEST_FAILED_PATH < WIDE_PATH_SIZE, "a failed destination outgrows its buffer");
+#undef TEXT_FITS
 
 int ShowMessage(const char* caption, UINT style, const char* format, ...) {
     char text[MESSAGE_SIZE];

@@ -19,7 +19,8 @@ enum { THOUSANDS_SIZE = 36 };  // text of a 32-bit count: 13 characters, reserve
 int FormatTextV(char* out, size_t size, const char* format, va_list args);
 int FormatText(char* out, size_t size, const char* format, ...);
 
-// `value` in decimal with ',' between groups of three digits, into `out`
+// `value` in decimal with the installer's thousands separator (res/texts.h:
+// ',' in Dutch) between groups of three digits, into `out`
 // (size bytes, THOUSANDS_SIZE is plenty). Returns out.
 char* FormatThousands(uint32_t value, char* out, size_t size);
 

@@ -1,9 +1,11 @@
 // Decimal formatter: a 32-bit count as decimal text, '0'-padded to a least
 // number of digits, optionally with a separator between groups of three
-// digits counted from the right (1234567 -> "1,234,567"; 13 -> "0013"). The
+// digits counted from the right (1234567 -> "1,234,567"; 13 -> "0013"); the
+// installer's counts with the separator of the language it is built for. The
 // value is unsigned, so every count up to 4,294,967,295 reads as it is. Never
 // writes past the caller's buffer: a buffer too small gets the leading part.
 #include "install/text.h"
+#include "res/texts.h"
 
 char* FormatDecimal(uint32_t value, int minDigits, char separator, char* out, size_t size) {
     char digits[10];  // least significant first; minDigits is at most 10
@@ -23,5 +25,5 @@ char* FormatDecimal(uint32_t value, int minDigits, char separator, char* out, si
 }
 
 char* FormatThousands(uint32_t value, char* out, size_t size) {
-    return FormatDecimal(value, 1, ',', out, size);
+    return FormatDecimal(value, 1, TEXT_THOUSANDS_SEPARATOR, out, size);
 }
