@@ -12,6 +12,8 @@ set(SCRPACK_SOURCES
 set(SCRPACK_POSIX_SOURCES system_posix.cpp)
 set(SCRPACK_WINDOWS_SOURCES system_windows.cpp)
 set(SCRPACK_MAIN_SOURCES main.cpp)
+# Every language of the installer's texts, for the host side (res/languages.h).
+get_filename_component(LANGUAGE_SOURCES ${_tools_root}/../res/languages.cpp ABSOLUTE)
 foreach(_list AUTHORING AUTHORING_POSIX AUTHORING_WINDOWS)
   list(TRANSFORM ${_list}_SOURCES PREPEND ${_tools_root}/authoring/)
 endforeach()

@@ -34,7 +34,7 @@ import time
 from pathlib import Path
 
 import winelab
-from winelab import WINDIR, Script, data_path, thousands
+from winelab import WINDIR, Script, data_path
 
 WINDIR_UPPER = winelab.ascii_upper(WINDIR)  # as the confirmation shows it
 TITLE = "Zonsondergang"
@@ -182,7 +182,7 @@ def confirm_prompt(lab, script, total, answer):
     """The confirmation of installer sunset.exe."""
     t = lab.texts
     return script.box(t.fmt("TEXT_INSTALLER_CAPTION", TITLE),
-                      t.fmt("TEXT_CONFIRM", "SUNSET.SCR", TITLE, WINDIR_UPPER, thousands(total)),
+                      t.fmt("TEXT_CONFIRM", "SUNSET.SCR", TITLE, WINDIR_UPPER, t.thousands(total)),
                       "OKCANCEL", answer)
 
 

@@ -36,7 +36,7 @@ TEXT_FITS(TEXT_RENAME, LONGEST_SAVER_NAME, MESSAGE_SIZE);
 TEXT_FITS(TEXT_DISK, 2 * LONGEST_COUNT, MESSAGE_SIZE);
 TEXT_FITS(TEXT_INSTALLER_CAPTION, LONGEST_TITLE, CAPTION_SIZE);
 TEXT_FITS(TEXT_INSTALL_ITEM, LONGEST_TITLE, CAPTION_SIZE);
-static_assert(LONGEST_FAILED_PATH < WIDE_PATH_SIZE, "a failed destination outgrows its buffer");
+static_assert(int(LONGEST_FAILED_PATH) < int(WIDE_PATH_SIZE), "a failed destination outgrows its buffer");
 #undef TEXT_FITS
 
 int ShowMessage(const char* caption, UINT style, const char* format, ...) {

@@ -1,8 +1,8 @@
 // wine_texts: prints every text the Wine tests and the demo compare against,
-// as the installer (res/texts.h) and the sample screen saver
-// (wine/saver/saver_texts.h) define them, so that the Wine lab never retypes
-// one. One line per text: NAME, a TAB, the bytes in hex.
-#include "res/texts.h"
+// as the installer (res/texts_*.h, in the language asked for) and the sample
+// screen saver (wine/saver/saver_texts.h) define them, so that the Wine lab
+// never retypes one. One line per text: NAME, a TAB, the bytes in hex.
+#include "res/languages.h"
 #include "wine/saver/saver_texts.h"
 
 #include <cstdio>
@@ -10,52 +10,35 @@
 
 namespace {
 
-struct NamedText {
-    const char* name;
-    const char* text;
-};
-
-#define TEXT(name) \
-    { #name, name }
-const NamedText kTexts[] = {
-    TEXT(TEXT_INSTALLER_CAPTION),
-    TEXT(TEXT_REPLACE_CAPTION),
-    TEXT(TEXT_RENAME_CAPTION),
-    TEXT(TEXT_DISK_CAPTION),
-    TEXT(TEXT_CONFIRM),
-    TEXT(TEXT_COMPLETE),
-    TEXT(TEXT_DAMAGED),
-    TEXT(TEXT_FAILED),
-    TEXT(TEXT_REPLACE),
-    TEXT(TEXT_RENAME),
-    TEXT(TEXT_DISK),
-    TEXT(TEXT_INSTALL_ITEM),
-    TEXT(TEXT_ORDER_CAPTION),
-    TEXT(TEXT_ORDER_BANNER),
-    TEXT(SAVER_CAPTION),
-    TEXT(SAVER_CLASS),
-    TEXT(SAVER_SETTINGS_FOUND),
-    TEXT(SAVER_SETTINGS_MISSING),
-    TEXT(SAVER_MARKER_NAME),
-    TEXT(SAVER_DATA_ROOT),
-};
-#undef TEXT
+void Print(const char* name, const char* text) {
+    std::printf("%s\t", name);
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) std::printf("%02X", *p);
+    std::printf("\n");
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1) {
+    const InstallerLanguage* language = &kInstallerLanguages[0];
+    if (argc > 1) language = FindInstallerLanguage(argv[1]);
+    if (argc > 2 || !language) {
         std::printf(
-            "usage: wine_texts\nPrints the installer's and the sample screen saver's texts, "
-            "one per line: NAME<TAB>hex bytes.\n");
-        return std::strcmp(argv[1], "--help") == 0 ? 0 : 1;
+            "usage: wine_texts [LANGUAGE]\nPrints the installer's texts in LANGUAGE (nl, en, de, fr; default nl) "
+            "and the sample screen saver's, one per line: NAME<TAB>hex bytes.\n");
+        return argc > 1 && std::strcmp(argv[1], "--help") == 0 ? 0 : 1;
     }
-    for (const NamedText& t : kTexts) {
-        std::printf("%s\t", t.name);
-        for (const unsigned char* p = reinterpret_cast<const unsigned char*>(t.text); *p; ++p) {
-            std::printf("%02X", *p);
-        }
-        std::printf("\n");
-    }
+    const char separator[2] = {language->thousandsSeparator, 0};
+    Print("TEXT_THOUSANDS_SEPARATOR", separator);
+#define PRINT_TEXT(name) Print("TEXT_" #name, language->name);
+    INSTALLER_TEXTS(PRINT_TEXT)
+#undef PRINT_TEXT
+#define PRINT_SAVER_TEXT(name) Print(#name, name);
+    PRINT_SAVER_TEXT(SAVER_CAPTION)
+    PRINT_SAVER_TEXT(SAVER_CLASS)
+    PRINT_SAVER_TEXT(SAVER_SETTINGS_FOUND)
+    PRINT_SAVER_TEXT(SAVER_SETTINGS_MISSING)
+    PRINT_SAVER_TEXT(SAVER_MARKER_NAME)
+    PRINT_SAVER_TEXT(SAVER_DATA_ROOT)
+#undef PRINT_SAVER_TEXT
     return 0;
 }

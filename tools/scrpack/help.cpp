@@ -36,8 +36,8 @@ const char* const kToolHelp =
     "Environment: SCRPACK_STUB names the stub pack uses when --stub is not given.\n";
 
 const char* const kPackHelp =
-    "usage: scrpack pack -o OUT.exe [--stub STUB.exe] --title TITLE [--first-number N] [--store]\n"
-    "                    [-f] [-q] SAVER DATA [EXTRA...]\n"
+    "usage: scrpack pack -o OUT.exe [--language LANG | --stub STUB.exe] --title TITLE\n"
+    "                    [--first-number N] [--store] [-f] [-q] SAVER DATA [EXTRA...]\n"
     "\n"
     "Writes the installer OUT.exe: the stub with a package holding SAVER (entry 0, installed as\n"
     "BASE.SCR in the Windows directory), DATA (entry 1, BASE.DAT in the data folder) and each\n"
@@ -47,7 +47,10 @@ const char* const kPackHelp =
     "is written. Each entry's extension is the file's own (at most 4 characters with the dot).\n"
     "A name for OUT that would make two files install to one path is refused.\n"
     "\n"
-    "  -o OUT.exe          the installer to write; \"-\" for standard output\n";
+    "  -o OUT.exe          the installer to write; \"-\" for standard output\n"
+    "  --language LANG     the language the installer speaks to the people who run it: nl (Dutch,\n"
+    "                      the default), en (English), de (German), fr (French); its stub is\n"
+    "                      found where the Dutch one is, as stub-LANG.exe\n";
 // then the system's --stub and --title
 const char* const kPackHelpEnd =
     "  --first-number N    file number of the first extra file, 0 to 65535 (default 1: FILE0001)\n"
@@ -60,14 +63,16 @@ const char* const kPackHelpEnd =
 const char* const kListHelp =
     "usage: scrpack list [--json] INSTALLER...\n"
     "\n"
-    "Shows the package of each INSTALLER: title, first file number, where the package starts,\n"
+    "Shows the package of each INSTALLER: title, first file number, the language its dialogs\n"
+    "speak (one of pack's languages, or unknown for any other stub), where the package starts,\n"
     "and for every entry its index, role, where the installer writes it (for an installer of\n"
     "this file name, relative to the Windows directory), file offset, stored size, installed\n"
     "size and whether it is stored or compressed; then the total installed size. Characters\n"
     "that are not printable are shown as \\xNN.\n"
     "\n"
     "  --json   one JSON array, one object per INSTALLER: file, title, first_number,\n"
-    "           package_offset, total_size, entries (index, role: saver, data or extra;\n"
+    "           language (\"nl\", \"en\", \"de\", \"fr\" or null), package_offset, total_size,\n"
+    "           entries (index, role: saver, data or extra;\n"
     "           path: '/'-separated below the Windows directory; offset, stored_size,\n"
     "           original_size: the installed size; compressed); an installer that cannot be\n"
     "           read gives an object with file and error\n"

@@ -3,6 +3,7 @@
 
 #include "install/naming.h"
 #include "platform/streams.h"
+#include "res/resource.h"
 #include "tools/authoring/codepage.h"
 #include "tools/scrpack/cli.h"
 #include "tools/scrpack/system.h"
@@ -471,6 +472,180 @@ Problem CheckInstaller(const std::string& path, InstallerFile* installer, int* c
     }
     StreamClose(in);
     return problem;
+}
+
+// --- The installer's language --------------------------------------------
+
+namespace {
+
+const uint32_t kLargestStub = 16u << 20;  // a stub part beyond this is no stub of ours
+const uint16_t kResourceTypeDialog = 5;
+const uint32_t kDialogSetFont = 0x40;  // DS_SETFONT: a point size and a font name follow the caption
+
+// Bounds-checked little-endian reads of the stub part; every offset comes
+// from the file.
+struct Image {
+    std::vector<uint8_t> bytes;
+    bool Has(uint64_t offset, uint64_t size) const { return offset <= bytes.size() && size <= bytes.size() - offset; }
+    bool U16(uint64_t offset, uint16_t* v) const { return Has(offset, 2) && (*v = LoadU16(&bytes[offset]), true); }
+    bool U32(uint64_t offset, uint32_t* v) const { return Has(offset, 4) && (*v = LoadU32(&bytes[offset]), true); }
+};
+
+// The entry of numeric id `id` in the resource directory at `directory`
+// (offsets from the resource section's start `base`): its offset field.
+bool FindResourceEntry(const Image& image, uint64_t base, uint32_t directory, uint32_t id, uint32_t* field) {
+    uint16_t named, ids;
+    const uint64_t at = base + directory;
+    if (!image.U16(at + RES_DIR_NAMED_COUNT, &named) || !image.U16(at + RES_DIR_ID_COUNT, &ids)) return false;
+    for (uint32_t i = named; i < uint32_t(named) + ids; i++) {
+        uint32_t name;
+        const uint64_t entry = at + RES_DIR_HEADER_SIZE + uint64_t(i) * RES_DIR_ENTRY_SIZE;
+        if (!image.U32(entry + RES_ENTRY_NAME, &name) || !image.U32(entry + RES_ENTRY_OFFSET, field)) return false;
+        if (name == id) return true;
+    }
+    return false;
+}
+
+// The data of resource `type`/`name` (its first language) as a range of the
+// image; false on any doubt.
+bool FindResourceData(const Image& image, uint16_t type, uint16_t name, uint64_t* offset, uint32_t* size) {
+    uint32_t peHeader, rva = 0, sectionSize = 0, raw = 0;
+    uint16_t sections, optionalSize;
+    if (!image.U32(DOS_E_LFANEW, &peHeader) ||
+        !image.U16(uint64_t(peHeader) + PE_SIGNATURE_SIZE + COFF_NUMBER_OF_SECTIONS, &sections) ||
+        !image.U16(uint64_t(peHeader) + PE_SIGNATURE_SIZE + COFF_SIZE_OF_OPTIONAL_HEADER, &optionalSize))
+        return false;
+    uint64_t table = uint64_t(peHeader) + PE_SIGNATURE_SIZE + COFF_HEADER_SIZE + optionalSize;
+    bool found = false;
+    for (uint16_t k = 0; k < sections && !found; k++) {
+        uint64_t header = table + uint64_t(k) * SECTION_HEADER_SIZE;
+        if (!image.Has(header, SECTION_HEADER_SIZE)) return false;
+        found = std::memcmp(&image.bytes[header + SECTION_NAME], ".rsrc", 6) == 0;
+        if (found) {
+            image.U32(header + SECTION_VIRTUAL_ADDRESS, &rva);
+            image.U32(header + SECTION_SIZE_OF_RAW_DATA, &sectionSize);
+            image.U32(header + SECTION_POINTER_TO_RAW_DATA, &raw);
+        }
+    }
+    uint32_t field = 0;
+    if (!found || !FindResourceEntry(image, raw, 0, type, &field) || !(field & RES_SUBDIR_BIT) ||
+        !FindResourceEntry(image, raw, field & ~RES_SUBDIR_BIT, name, &field) || !(field & RES_SUBDIR_BIT))
+        return false;
+    uint16_t named, ids;
+    const uint64_t languages = uint64_t(raw) + (field & ~RES_SUBDIR_BIT);
+    if (!image.U16(languages + RES_DIR_NAMED_COUNT, &named) || !image.U16(languages + RES_DIR_ID_COUNT, &ids) ||
+        named + ids == 0 || !image.U32(languages + RES_DIR_HEADER_SIZE + RES_ENTRY_OFFSET, &field) ||
+        (field & RES_SUBDIR_BIT) || field >= sectionSize)
+        return false;
+    uint32_t dataRva;
+    if (!image.U32(uint64_t(raw) + field + RES_DATA_RVA, &dataRva) ||
+        !image.U32(uint64_t(raw) + field + RES_DATA_SIZE, size) || dataRva < rva || dataRva - rva >= sectionSize)
+        return false;
+    *offset = uint64_t(raw) + (dataRva - rva);
+    return image.Has(*offset, *size);
+}
+
+// A string of a dialog template (caption, class or control text) at *at, as
+// UTF-8: 0 for none, 0xFFFF and an ordinal (shown as "#N"), or UTF-16 up to
+// its NUL. Moves *at past it.
+bool ReadTemplateString(const Image& image, uint64_t end, uint64_t* at, std::string* out) {
+    out->clear();
+    uint16_t c;
+    if (*at + 2 > end || !image.U16(*at, &c)) return false;
+    if (c == 0xFFFF) {
+        if (*at + 4 > end || !image.U16(*at + 2, &c)) return false;
+        *at += 4;
+        *out = "#" + std::to_string(c);
+        return true;
+    }
+    for (;;) {
+        if (*at + 2 > end || !image.U16(*at, &c)) return false;
+        *at += 2;
+        if (c == 0) return true;
+        if (c >= 0xD800 && c <= 0xDFFF) return false;  // none of our texts needs a surrogate pair
+        if (c < 0x80) {
+            *out += char(c);
+        } else if (c < 0x800) {
+            *out += char(0xC0 | c >> 6);
+            *out += char(0x80 | (c & 0x3F));
+        } else {
+            *out += char(0xE0 | c >> 12);
+            *out += char(0x80 | (c >> 6 & 0x3F));
+            *out += char(0x80 | (c & 0x3F));
+        }
+    }
+}
+
+// The texts of a standard dialog template, as UTF-8: its caption, then each
+// control's text in template order. An extended template is none of ours.
+bool ReadDialogTexts(const Image& image, uint64_t offset, uint32_t size, std::vector<std::string>* texts) {
+    const uint64_t end = offset + size;
+    uint32_t style;
+    uint16_t count, signature;
+    if (size < 18 || !image.U32(offset, &style) || !image.U16(offset + 2, &signature) ||
+        !image.U16(offset + 8, &count) || (signature == 0xFFFF && LoadU16(&image.bytes[offset]) == 1))
+        return false;
+    uint64_t at = offset + 18;
+    std::string text;
+    texts->clear();
+    if (!ReadTemplateString(image, end, &at, &text) || !ReadTemplateString(image, end, &at, &text) ||
+        !ReadTemplateString(image, end, &at, &text))  // menu, class, caption
+        return false;
+    texts->push_back(text);
+    if (style & kDialogSetFont) {
+        at += 2;  // point size
+        if (!ReadTemplateString(image, end, &at, &text)) return false;
+    }
+    for (uint16_t i = 0; i < count; i++) {
+        at = offset + ((at - offset + 3) & ~uint64_t(3));  // each control starts on a 4-byte boundary
+        at += 18;                                          // style, extended style, place, size, id
+        uint16_t extra;
+        if (!ReadTemplateString(image, end, &at, &text) || !ReadTemplateString(image, end, &at, &text) ||
+            at + 2 > end || !image.U16(at, &extra))  // class, text, creation data
+            return false;
+        texts->push_back(text);
+        at += 2 + extra;
+    }
+    return at <= end;
+}
+
+// Every text of the two dialogs as res/stub.rc lays them out for `language`:
+// the caption first, then each control's.
+std::vector<std::string> ExpectedTexts(const InstallerLanguage& l, uint16_t dialog) {
+    std::vector<const char*> texts;
+    if (dialog == IDD_INSTALL) texts = {"", "OK", "Cancel", l.INSTALL_LINE_1, l.INSTALL_LINE_3, ""};
+    if (dialog == IDD_ORDER_INFO)
+        texts = {l.ORDER_CAPTION,   l.ORDER_BANNER,   l.ORDER_MARK, "OK",         l.ORDER_MADE_WITH,
+                 l.ORDER_PITCH,     l.ORDER_DOWNLOAD, l.ORDER_WEB, l.ORDER_MAKER};
+    std::vector<std::string> utf8;
+    for (const char* text : texts) utf8.push_back(authoring::Cp1252ToUtf8(text));
+    return utf8;
+}
+
+}  // namespace
+
+const InstallerLanguage* LanguageOf(const InstallerFile& installer) {
+    if (installer.position == 0 || installer.position > kLargestStub) return nullptr;
+    Image image;
+    image.bytes.resize(installer.position);
+    FILE* in = StreamOpen(installer.path.c_str(), "rb");
+    if (!in) return nullptr;
+    bool read = StreamRead(image.bytes.data(), 1, image.bytes.size(), in) == image.bytes.size();
+    StreamClose(in);
+    if (!read) return nullptr;
+    std::vector<std::string> dialogs[2];
+    const uint16_t ids[2] = {IDD_INSTALL, IDD_ORDER_INFO};
+    for (int d = 0; d < 2; d++) {
+        uint64_t offset;
+        uint32_t size;
+        if (!FindResourceData(image, kResourceTypeDialog, ids[d], &offset, &size) ||
+            !ReadDialogTexts(image, offset, size, &dialogs[d]))
+            return nullptr;
+    }
+    for (const InstallerLanguage& language : kInstallerLanguages)
+        if (dialogs[0] == ExpectedTexts(language, ids[0]) && dialogs[1] == ExpectedTexts(language, ids[1]))
+            return &language;
+    return nullptr;
 }
 
 }  // namespace scrpack

@@ -12,6 +12,7 @@
 
 #include "decode/decode.h"
 #include "package/package.h"
+#include "res/languages.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -124,6 +125,13 @@ std::string ReadFailure(const InstallerFile& installer, const InstallerEntry& en
 
 // Where the entry's bytes are: positions `in` at its stored bytes.
 bool SeekEntry(FILE* in, const InstallerEntry& entry);
+
+// The language the installer speaks, found from the texts of its two dialogs
+// (install dialog 103, order info dialog 104) in the stub part of the file,
+// before the package: one of ours when every text of both dialogs is that
+// language's; null for any other stub, or when the dialogs cannot be read.
+// Reads the file again; nothing of it is trusted.
+const InstallerLanguage* LanguageOf(const InstallerFile& installer);
 
 }  // namespace scrpack
 

@@ -25,6 +25,9 @@ void PrintText(const InstallerFile& installer) {
     if (!installer.catalogueRead) return;
     std::printf("Title:          \"%s\"\n", ShownCp1252(installer.title, true).c_str());
     std::printf("First number:   %u\n", (unsigned)installer.firstNumber);
+    const InstallerLanguage* language = LanguageOf(installer);
+    std::printf("Language:       %s\n", language ? (std::string(language->name) + " (" + language->code + ")").c_str()
+                                                  : "unknown");
     std::printf("Package at:     %s\n", Offset(installer.position).c_str());
     std::printf("\n%5s  %-12s  %s %10s %10s %10s  %s\n", "index", "role",
                 Column("installed as (in the Windows directory)", 44).c_str(), "offset", "stored", "installed", "kind");
@@ -48,9 +51,13 @@ std::string Slashed(const std::string& name) {
 void PrintJson(const InstallerFile& installer, const Problem& problem, bool last) {
     std::printf("  {\"file\": %s", JsonString(sys::Utf8FromHost(installer.path)).c_str());
     if (installer.catalogueRead) {
-        std::printf(",\n   \"title\": %s, \"first_number\": %u, \"package_offset\": %u, \"total_size\": %llu,\n",
-                    JsonString(authoring::Cp1252ToUtf8(installer.title)).c_str(), (unsigned)installer.firstNumber,
-                    (unsigned)installer.position, (unsigned long long)installer.totalSize);
+        const InstallerLanguage* language = LanguageOf(installer);
+        std::printf(
+            ",\n   \"title\": %s, \"first_number\": %u, \"language\": %s, \"package_offset\": %u, "
+            "\"total_size\": %llu,\n",
+            JsonString(authoring::Cp1252ToUtf8(installer.title)).c_str(), (unsigned)installer.firstNumber,
+            language ? JsonString(language->code).c_str() : "null", (unsigned)installer.position,
+            (unsigned long long)installer.totalSize);
         std::printf("   \"entries\": [");
         for (size_t i = 0; i < installer.entries.size(); i++) {
             const InstallerEntry& e = installer.entries[i];

@@ -20,19 +20,33 @@ namespace scrpack {
 
 namespace {
 
-// The stub: --stub, else $SCRPACK_STUB, else the places where the system
-// keeps the one installed with the program. "" with *looked naming the
-// places tried.
-std::string FindStub(const Args& args, std::string* looked) {
-    if (args.has("--stub")) return args.value("--stub");
+// The stub of `language`, found where the Dutch one is: $SCRPACK_STUB names
+// the Dutch stub and the others lie beside it, else the places where the
+// system keeps the stubs installed with the program. "" with *looked naming
+// the places tried.
+std::string FindStub(const InstallerLanguage& language, std::string* looked) {
     std::string fromEnvironment = sys::Environment("SCRPACK_STUB");
-    if (!fromEnvironment.empty()) return fromEnvironment;
+    if (!fromEnvironment.empty()) {
+        if (&language == &kInstallerLanguages[0]) return fromEnvironment;
+        std::string beside = sys::JoinPath(sys::FolderOf(fromEnvironment), language.stubName);
+        if (sys::TargetAt(beside) == sys::Node::File) return beside;
+        *looked = Shown(beside) + " (beside " + sys::kStubVariable + ")";
+        return "";
+    }
     *looked = std::string(sys::kStubVariable) + " (not set)";
-    for (const std::string& place : sys::StubPlaces()) {
+    for (const std::string& place : sys::StubPlaces(language.stubName)) {
         if (sys::TargetAt(place) == sys::Node::File) return place;
         *looked += ", " + Shown(place);
     }
     return "";
+}
+
+// The languages as a list for a message: "nl (Dutch), en (English), ...".
+std::string LanguageList() {
+    std::string list;
+    for (const InstallerLanguage& language : kInstallerLanguages)
+        list += std::string(list.empty() ? "" : ", ") + language.code + " (" + language.name + ")";
+    return list;
 }
 
 // The extension field of a file: its own extension in Windows-1252.
@@ -136,7 +150,8 @@ int Pack(const std::vector<std::string>& argv) {
     std::string error;
     const std::vector<Option> accepted = {{"-o", "--output", true},    {"--stub", nullptr, true},
                                           {"--title", nullptr, true},  {"--first-number", nullptr, true},
-                                          {"--store", nullptr, false}, {"--force", "-f", false}};
+                                          {"--store", nullptr, false}, {"--force", "-f", false},
+                                          {"--language", nullptr, true}};
     if (!ParseArgs(argv, accepted, &args, &error)) return UsageError("pack", error);
     if (args.help) return ShowHelp("pack");
     for (const char* required : {"-o", "--title"})
@@ -144,11 +159,21 @@ int Pack(const std::vector<std::string>& argv) {
     if (args.positional.size() < 2) return UsageError("pack", "expected SAVER and DATA, then any EXTRA files");
     SetQuiet(args.has("-q"));
 
+    const InstallerLanguage* language = &kInstallerLanguages[0];
+    if (args.has("--language")) {
+        if (args.has("--stub")) return UsageError("pack", "--stub and --language exclude each other");
+        language = FindInstallerLanguage(args.value("--language").c_str());
+        if (!language)
+            return UsageError("pack", "unknown language \"" + Shown(args.value("--language"), false) +
+                                          "\"; the languages are " + LanguageList());
+    }
+
     authoring::PackRequest request;
     std::string looked;
-    request.stubPath = FindStub(args, &looked);
+    request.stubPath = args.has("--stub") ? args.value("--stub") : FindStub(*language, &looked);
     if (request.stubPath.empty())
-        return Error(kExitUsage, "pack: no stub found; looked at " + looked + "; name one with --stub");
+        return Error(kExitUsage, "pack: no " + std::string(language->name) + " stub found; looked at " + looked +
+                                     "; name one with --stub");
     request.storeAll = args.has("--store");
     std::string output = args.value("-o");
     std::string problem;

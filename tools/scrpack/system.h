@@ -124,9 +124,10 @@ void PrepareProcess();
 
 // The environment variable's value, or "" when it is not set.
 std::string Environment(const char* name);
-// Where pack looks for its stub after --stub and the environment variable
-// (kStubVariable, as the system's shell writes it), in order.
-std::vector<std::string> StubPlaces();
+// Where pack looks for the stub file `stubName` (res/languages.h: stub.exe,
+// stub-de.exe ...) after --stub and the environment variable (kStubVariable,
+// as the system's shell writes it), in order.
+std::vector<std::string> StubPlaces(const std::string& stubName);
 extern const char* const kStubVariable;
 
 // Host text as UTF-8 (what scrpack shows); bytes it cannot convert are kept

@@ -278,15 +278,15 @@ const char* const kStubVariable = "$SCRPACK_STUB";
 // there, BUILD/cross/stub.exe; the build tree is known by its CMakeCache.txt.
 // Both are found from where the program is now, so that the program holds no
 // path of the machine it was built on.
-std::vector<std::string> StubPlaces() {
+std::vector<std::string> StubPlaces(const std::string& stubName) {
     std::vector<std::string> places;
     std::string program = RealPath("/proc/self/exe");
     if (program.empty()) return places;
     std::string folder = FolderOf(program);
-    places.push_back(JoinPath(FolderOf(folder), "share/scrpack/stub.exe"));
+    places.push_back(JoinPath(FolderOf(folder), "share/scrpack/" + stubName));
     std::string buildTree = FolderOf(FolderOf(folder));
     if (NodeAt(JoinPath(buildTree, "CMakeCache.txt")) == Node::File)
-        places.push_back(JoinPath(buildTree, "cross/stub.exe"));
+        places.push_back(JoinPath(buildTree, "cross/" + stubName));
     return places;
 }
 

@@ -665,11 +665,11 @@ std::string Environment(const char* name) {
 
 const char* const kStubVariable = "%SCRPACK_STUB%";
 
-// The zip puts stub.exe beside scrpack.exe, and so does the build.
-std::vector<std::string> StubPlaces() {
+// The zip puts the stubs beside scrpack.exe, and so does the build.
+std::vector<std::string> StubPlaces(const std::string& stubName) {
     std::string program = OwnProgram();
     if (program.empty()) return {};
-    return {JoinPath(FolderOf(program), "stub.exe")};
+    return {JoinPath(FolderOf(program), stubName)};
 }
 
 std::string Utf8FromHost(const std::string& host) {

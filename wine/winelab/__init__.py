@@ -25,7 +25,7 @@ from .prefix import WINE_ENV, Prefix, WineError, diff_snapshots, ini_value
 from .prompts import WINDIR, ascii_upper, data_path, install_prompts
 from .script import Script, driver_values, escape, unescape
 from .shots import ShotTaker
-from .texts import Texts, cp1252, thousands
+from .texts import Texts, cp1252
 
 __all__ = [
     "cannot_start", "report",
@@ -34,5 +34,5 @@ __all__ = [
     "WINDIR", "ascii_upper", "data_path", "install_prompts",
     "Script", "driver_values", "escape", "unescape",
     "ShotTaker",
-    "Texts", "cp1252", "thousands",
+    "Texts", "cp1252",
 ]

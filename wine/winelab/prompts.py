@@ -1,9 +1,6 @@
 """What a complete install shows: the prompts in order, with the texts the
 installer fills in."""
 
-from .texts import thousands
-
-
 WINDIR = "C:\\windows"  # GetWindowsDirectoryA in a Wine prefix
 
 
@@ -25,7 +22,7 @@ def install_prompts(script, texts, saver_name, base, title, total, data_text, sh
     shots = shots or [None] * 5
     caption = texts.fmt("TEXT_INSTALLER_CAPTION", title)
     script.box(caption, texts.fmt("TEXT_CONFIRM", saver_name, title, ascii_upper(WINDIR),
-                                  thousands(total)), "OKCANCEL", "OK", shots[0])
+                                  texts.thousands(total)), "OKCANCEL", "OK", shots[0])
     script.transient(caption, 1001, texts.fmt("TEXT_INSTALL_ITEM", title), shots[1])
     script.box(caption, texts.fmt("TEXT_COMPLETE", WINDIR + "\\", "\\" + ascii_upper(base)),
                "OK", "OK", shots[2])

@@ -5,10 +5,11 @@ import subprocess
 
 
 class Texts:
-    """The named texts of res/texts.h and wine/saver/saver_texts.h."""
+    """The named texts of res/texts_<language>.h and wine/saver/saver_texts.h."""
 
-    def __init__(self, dumper):
-        out = subprocess.run([str(dumper)], check=True, capture_output=True, timeout=30).stdout
+    def __init__(self, dumper, language="nl"):
+        out = subprocess.run([str(dumper), language], check=True, capture_output=True, timeout=30).stdout
+        self.language = language
         self._texts = {}
         for line in out.decode("ascii").splitlines():
             name, hexbytes = line.split("\t")
@@ -21,11 +22,11 @@ class Texts:
         """The text with its "%s" placeholders filled in order, as the C code does."""
         return self._texts[name] % tuple(cp1252(a) for a in args)
 
+    def thousands(self, n):
+        """A count as the installer shows it: the language's separator
+        between groups of three digits."""
+        return f"{n:,}".encode("ascii").replace(b",", self._texts["TEXT_THOUSANDS_SEPARATOR"])
+
 
 def cp1252(value):
     return value if isinstance(value, bytes) else str(value).encode("cp1252")
-
-
-def thousands(n):
-    """The installer's byte count: ',' between groups of three digits."""
-    return f"{n:,}"
