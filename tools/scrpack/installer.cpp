@@ -615,8 +615,8 @@ std::vector<std::string> ExpectedTexts(const InstallerLanguage& l, uint16_t dial
     std::vector<const char*> texts;
     if (dialog == IDD_INSTALL) texts = {"", "OK", "Cancel", l.INSTALL_LINE_1, l.INSTALL_LINE_3, ""};
     if (dialog == IDD_ORDER_INFO)
-        texts = {l.ORDER_CAPTION,   l.ORDER_BANNER,   l.ORDER_MARK, "OK",         l.ORDER_MADE_WITH,
-                 l.ORDER_PITCH,     l.ORDER_DOWNLOAD, l.ORDER_WEB, l.ORDER_MAKER};
+        texts = {l.ORDER_CAPTION, l.ORDER_BANNER,   l.ORDER_MARK, "OK",         l.ORDER_MADE_WITH,
+                 l.ORDER_PITCH,   l.ORDER_DOWNLOAD, l.ORDER_WEB,  l.ORDER_MAKER};
     std::vector<std::string> utf8;
     for (const char* text : texts) utf8.push_back(authoring::Cp1252ToUtf8(text));
     return utf8;
