@@ -1,16 +1,20 @@
-// Layout of the cross-built stub.exe: its headers, the resource directory the
-// package locator walks (LASTRES first at every level, its data the last
-// bytes of the last section), the icon and both dialog templates field by
-// field. Reads the file the build produced (STUB_EXE_PATH); the texts come
-// from res/texts.h, as in the resource script.
+// Layout of the cross-built stubs, one per language: their headers, the
+// resource directory the package locator walks (LASTRES first at every level,
+// its data the last bytes of the last section), the icon and both dialog
+// templates field by field, every text byte for byte. Reads the files the
+// build produced (stub.exe at STUB_EXE_PATH, the other languages' stubs
+// beside it); the texts come from the language table (res/languages.h), the
+// same headers the resource script takes them from.
 #include "package/package.h"
-#include "res/texts.h"
+#include "res/languages.h"
+#include "tools/authoring/codepage.h"
 #include "tests/support/pe_builder.h"
 #include "tests/support/pe_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +27,7 @@ constexpr uint16_t kEnglishUs = 1033;
 constexpr uint16_t kButton = 0x0080, kStatic = 0x0082;  // predefined control class ordinals
 
 struct Stub {
+    std::string path;
     std::vector<uint8_t> file;
     Headers headers;
     ResourceTree tree;
@@ -31,10 +36,16 @@ struct Stub {
     std::string error;  // empty when everything above could be read
 };
 
-Stub Load() {
+std::string StubPath(const InstallerLanguage& language) {
+    std::string dutch = STUB_EXE_PATH;
+    return dutch.substr(0, dutch.rfind('/') + 1) + language.stubName;
+}
+
+Stub Load(const InstallerLanguage& language) {
     Stub s;
+    s.path = StubPath(language);
     try {
-        s.file = pe::ReadFileBytes(STUB_EXE_PATH);
+        s.file = pe::ReadFileBytes(s.path);
     } catch (const std::exception& e) {
         s.error = e.what();
         return s;
@@ -46,14 +57,56 @@ Stub Load() {
     return s;
 }
 
-const Stub& TheStub() {
-    static const Stub stub = Load();
-    return stub;
+const Stub& StubOf(const InstallerLanguage& language) {
+    static std::map<std::string, Stub> stubs;
+    auto it = stubs.find(language.code);
+    if (it == stubs.end()) it = stubs.emplace(language.code, Load(language)).first;
+    return it->second;
 }
 
-#define LOAD_STUB(s)           \
-    const Stub& s = TheStub(); \
-    ASSERT_TRUE(s.error.empty()) << STUB_EXE_PATH << ": " << s.error
+// Every test below runs on each language's stub.
+class StubTest : public ::testing::TestWithParam<const InstallerLanguage*> {
+protected:
+    const InstallerLanguage& language() const { return *GetParam(); }
+};
+class StubHeaders : public StubTest {};
+class StubResources : public StubTest {};
+class StubIcon : public StubTest {};
+class StubDialogs : public StubTest {};
+
+std::vector<const InstallerLanguage*> Languages() {
+    std::vector<const InstallerLanguage*> all;
+    for (const InstallerLanguage& language : kInstallerLanguages) all.push_back(&language);
+    return all;
+}
+std::string LanguageName(const ::testing::TestParamInfo<const InstallerLanguage*>& info) {
+    return info.param->code;
+}
+#define FOR_EVERY_LANGUAGE(suite) \
+    INSTANTIATE_TEST_SUITE_P(Languages, suite, ::testing::ValuesIn(Languages()), LanguageName)
+FOR_EVERY_LANGUAGE(StubHeaders);
+FOR_EVERY_LANGUAGE(StubResources);
+FOR_EVERY_LANGUAGE(StubIcon);
+FOR_EVERY_LANGUAGE(StubDialogs);
+
+#define LOAD_STUB(s)                    \
+    const Stub& s = StubOf(language()); \
+    ASSERT_TRUE(s.error.empty()) << s.path << ": " << s.error
+
+// A Windows-1252 text as the resource compiler stores it in a template.
+std::u16string Utf16(const std::string& cp1252) {
+    std::u16string out;
+    std::string utf8 = authoring::Cp1252ToUtf8(cp1252);
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned char c = utf8[i];
+        int extra = c < 0x80 ? 0 : c < 0xE0 ? 1 : 2;
+        char16_t unit = extra == 0 ? c : extra == 1 ? c & 0x1F : c & 0x0F;
+        for (int k = 1; k <= extra; k++) unit = char16_t(unit << 6 | (utf8[i + k] & 0x3F));
+        out += unit;
+        i += 1 + extra;
+    }
+    return out;
+}
 
 std::vector<uint8_t> LeafData(const Stub& s, size_t index) {
     std::vector<uint8_t> data;
@@ -65,7 +118,14 @@ uint32_t AlignUp(uint32_t v, uint32_t a) {
     return (v + a - 1) / a * a;
 }
 
-TEST(StubHeaders, Is32BitGuiPe32WithA224ByteOptionalHeader) {
+// No stub may outgrow 17,408 bytes (34 blocks of 512): a translation that
+// does costs every installer in its language another block.
+TEST_P(StubHeaders, IsAtMost17408Bytes) {
+    LOAD_STUB(s);
+    EXPECT_LE(s.file.size(), 17408u);
+}
+
+TEST_P(StubHeaders, Is32BitGuiPe32WithA224ByteOptionalHeader) {
     LOAD_STUB(s);
     EXPECT_EQ(s.headers.machine, 0x014C);
     EXPECT_EQ(s.headers.magic, 0x010B);
@@ -73,7 +133,7 @@ TEST(StubHeaders, Is32BitGuiPe32WithA224ByteOptionalHeader) {
     EXPECT_EQ(s.headers.sizeOfOptionalHeader, 224);
 }
 
-TEST(StubHeaders, ResourceSectionIsLastAndTheFileEndsWithIt) {
+TEST_P(StubHeaders, ResourceSectionIsLastAndTheFileEndsWithIt) {
     LOAD_STUB(s);
     const Section& r = *s.rsrc;
     ASSERT_EQ(&s.headers.sections.back(), &r) << "sections after .rsrc";
@@ -98,7 +158,7 @@ struct ExpectedResource {
     int64_t size;  // -1: not fixed here (dialog templates, checked below)
 };
 
-TEST(StubResources, FiveResourcesInDirectoryOrderAllInEnglishUs) {
+TEST_P(StubResources, FiveResourcesInDirectoryOrderAllInEnglishUs) {
     LOAD_STUB(s);
     ResourceId lastres;
     lastres.named = true;
@@ -128,7 +188,7 @@ TEST(StubResources, FiveResourcesInDirectoryOrderAllInEnglishUs) {
     }
 }
 
-TEST(StubResources, LastresIsFirstAtEveryLevelAndTheOnlyNamedType) {
+TEST_P(StubResources, LastresIsFirstAtEveryLevelAndTheOnlyNamedType) {
     LOAD_STUB(s);
     EXPECT_EQ(s.tree.namedCount, 1);
     EXPECT_EQ(s.tree.idCount, 3);
@@ -150,7 +210,7 @@ TEST(StubResources, LastresIsFirstAtEveryLevelAndTheOnlyNamedType) {
 
 // Everything of the section (directories, data entries, other data) lies
 // before the LASTRES data, and those end at the section's virtual size.
-TEST(StubResources, LastresDataAreTheLastBytesOfTheSection) {
+TEST_P(StubResources, LastresDataAreTheLastBytesOfTheSection) {
     LOAD_STUB(s);
     const ResourceData& marker = s.leaves.at(0).data;
     const uint32_t start = marker.rva - s.rsrc->virtualAddress;
@@ -170,10 +230,10 @@ TEST(StubResources, LastresDataAreTheLastBytesOfTheSection) {
     }
 }
 
-TEST(StubResources, PackageLocatorStopsAtTheLastresData) {
+TEST_P(StubResources, PackageLocatorStopsAtTheLastresData) {
     LOAD_STUB(s);
     PackageStatus why = PACKAGE_OK;
-    HFILE h = LocatePackageIn(STUB_EXE_PATH, &why);
+    HFILE h = LocatePackageIn(s.path.c_str(), &why);
     ASSERT_NE(h, HFILE_ERROR) << PackageStatusName(why);
     EXPECT_EQ(_llseek(h, 0, FILE_CURRENT), LONG(s.leaves.at(0).data.fileOffset));
     _lclose(h);
@@ -181,7 +241,7 @@ TEST(StubResources, PackageLocatorStopsAtTheLastresData) {
 
 // --- Icon ------------------------------------------------------------------
 
-TEST(StubIcon, ImageIsA32x32SixteenColourDibOf744Bytes) {
+TEST_P(StubIcon, ImageIsA32x32SixteenColourDibOf744Bytes) {
     LOAD_STUB(s);
     std::vector<uint8_t> icon = LeafData(s, 1);
     ASSERT_EQ(icon.size(), 744u);
@@ -208,7 +268,7 @@ TEST(StubIcon, ImageIsA32x32SixteenColourDibOf744Bytes) {
 // Transparent pixels are black in the colour half (so the XOR leaves the
 // screen alone); the floppy disk covers the upper left, the computer the lower
 // right, and the other two corners stay clear.
-TEST(StubIcon, PictureFillsUpperLeftAndLowerRightOnly) {
+TEST_P(StubIcon, PictureFillsUpperLeftAndLowerRightOnly) {
     LOAD_STUB(s);
     std::vector<uint8_t> icon = LeafData(s, 1);
     ASSERT_EQ(icon.size(), 744u);
@@ -240,7 +300,7 @@ TEST(StubIcon, PictureFillsUpperLeftAndLowerRightOnly) {
     EXPECT_GT(corner[3], 30);
 }
 
-TEST(StubIcon, GroupHasOneMemberThatIsIcon1) {
+TEST_P(StubIcon, GroupHasOneMemberThatIsIcon1) {
     LOAD_STUB(s);
     GroupIcon group;
     std::string error;
@@ -293,7 +353,7 @@ void CheckDialog(const Stub& s, const ExpectedDialog& want) {
     EXPECT_EQ(d.cy, want.cy);
     EXPECT_FALSE(d.menu.isOrdinal || !d.menu.text.empty()) << "a menu";
     EXPECT_FALSE(d.windowClass.isOrdinal || !d.windowClass.text.empty()) << "a dialog class";
-    EXPECT_EQ(d.caption, U16(want.caption));
+    EXPECT_EQ(d.caption, Utf16(want.caption));
     EXPECT_EQ(d.pointSize, 8);
     EXPECT_EQ(d.fontName, U16("MS Sans Serif"));
     ASSERT_EQ(d.controls.size(), want.controls.size());
@@ -305,7 +365,7 @@ void CheckDialog(const Stub& s, const ExpectedDialog& want) {
         EXPECT_TRUE(c.windowClass.isOrdinal);
         EXPECT_EQ(c.windowClass.ordinal, w.classOrdinal);
         EXPECT_FALSE(c.text.isOrdinal);
-        EXPECT_EQ(c.text.text, U16(w.text));
+        EXPECT_EQ(c.text.text, Utf16(w.text));
         EXPECT_EQ(c.x, w.x);
         EXPECT_EQ(c.y, w.y);
         EXPECT_EQ(c.cx, w.cx);
@@ -316,7 +376,7 @@ void CheckDialog(const Stub& s, const ExpectedDialog& want) {
     }
 }
 
-TEST(StubDialogs, InstallDialog103) {
+TEST_P(StubDialogs, InstallDialog103) {
     LOAD_STUB(s);
     CheckDialog(s, {2,
                     0x900000C0,
@@ -326,34 +386,34 @@ TEST(StubDialogs, InstallDialog103) {
                     {
                         {1, kButton, "OK", 131, 6, 50, 14, 0x40010001},
                         {2, kButton, "Cancel", 131, 23, 50, 14, 0x40010000},
-                        {0xFFFF, kStatic, TEXT_INSTALL_LINE_1, 50, 15, 86, 8, 0x50020001},
-                        {0xFFFF, kStatic, TEXT_INSTALL_LINE_3, 48, 50, 90, 8, 0x50020001},
+                        {0xFFFF, kStatic, language().INSTALL_LINE_1, 50, 15, 86, 8, 0x50020001},
+                        {0xFFFF, kStatic, language().INSTALL_LINE_3, 48, 50, 90, 8, 0x50020001},
                         {1001, kStatic, "", 13, 31, 159, 8, 0x50020081},
                     }});
 }
 
-TEST(StubDialogs, OrderInfoDialog104) {
+TEST_P(StubDialogs, OrderInfoDialog104) {
     LOAD_STUB(s);
     CheckDialog(s, {3,
                     0x90C800C0,
-                    TEXT_ORDER_CAPTION,
+                    language().ORDER_CAPTION,
                     205,
                     154,
                     {
-                        {0xFFFF, kStatic, TEXT_ORDER_BANNER, 23, 25, 158, 10, 0x50020001},
-                        {0xFFFF, kStatic, TEXT_ORDER_MARK, 157, 18, 11, 8, 0x50020000},
+                        {0xFFFF, kStatic, language().ORDER_BANNER, 23, 25, 158, 10, 0x50020001},
+                        {0xFFFF, kStatic, language().ORDER_MARK, 157, 18, 11, 8, 0x50020000},
                         {1, kButton, "OK", 78, 134, 50, 14, 0x50010001},
-                        {0xFFFF, kStatic, TEXT_ORDER_MADE_WITH, 23, 7, 158, 10, 0x50020001},
-                        {0xFFFF, kStatic, TEXT_ORDER_PITCH, 23, 42, 158, 8, 0x50020001},
-                        {0xFFFF, kStatic, TEXT_ORDER_DOWNLOAD, 23, 59, 158, 8, 0x50020001},
-                        {0xFFFF, kStatic, TEXT_ORDER_WEB, 23, 74, 158, 8, 0x50020001},
-                        {0xFFFF, kStatic, TEXT_ORDER_MAKER, 23, 91, 158, 36, 0x50020001},
+                        {0xFFFF, kStatic, language().ORDER_MADE_WITH, 23, 7, 158, 10, 0x50020001},
+                        {0xFFFF, kStatic, language().ORDER_PITCH, 23, 42, 158, 8, 0x50020001},
+                        {0xFFFF, kStatic, language().ORDER_DOWNLOAD, 23, 59, 158, 8, 0x50020001},
+                        {0xFFFF, kStatic, language().ORDER_WEB, 23, 74, 158, 8, 0x50020001},
+                        {0xFFFF, kStatic, language().ORDER_MAKER, 23, 91, 158, 36, 0x50020001},
                     }});
 }
 
 // The maker's lines are three (name, empty, e-mail), split by single line
 // feeds as the resource compiler stored them.
-TEST(StubDialogs, MakerTextIsThreeLinesSplitBySingleLineFeeds) {
+TEST_P(StubDialogs, MakerTextIsThreeLinesSplitBySingleLineFeeds) {
     LOAD_STUB(s);
     DialogTemplate d;
     std::string error;
