@@ -2,11 +2,12 @@
 # tools/scrpack), and the packages CPack makes of it:
 #   bin/scrpack
 #   share/scrpack/stub.exe                      where an installed scrpack finds its stub
+#   share/scrpack/stub-en.exe, -de, -fr         and the stubs of the other languages
 #   share/man/man1/scrpack.1.gz
 #   share/bash-completion/completions/scrpack
 #   share/doc/scrpack/README.md, copyright, changelog.gz
-# and, only as the component "windows", for the zip: scrpack.exe with stub.exe
-# beside it (where it looks) and the documents for Windows (README.txt,
+# and, only as the component "windows", for the zip: scrpack.exe with the four
+# stubs beside it (where it looks) and the documents for Windows (README.txt,
 # scrpack.txt, LICENSE.txt, CHANGELOG.txt, all CR LF), in one folder.
 include(GNUInstallDirs)
 include(${CMAKE_CURRENT_LIST_DIR}/release.cmake)
@@ -48,10 +49,10 @@ add_custom_command(OUTPUT ${debian_docs}/changelog.gz
   VERBATIM)
 add_custom_target(debian_docs ALL DEPENDS ${debian_docs}/changelog.gz)
 
-install(FILES ${STUB_EXE} DESTINATION ${CMAKE_INSTALL_DATADIR}/scrpack)
+install(FILES ${STUB_EXES} DESTINATION ${CMAKE_INSTALL_DATADIR}/scrpack)
 install(FILES README.md ${debian_docs}/copyright ${debian_docs}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/scrpack)
-install(FILES ${CROSS_BUILD_DIR}/scrpack.exe ${STUB_EXE} DESTINATION . COMPONENT windows EXCLUDE_FROM_ALL)
+install(FILES ${CROSS_BUILD_DIR}/scrpack.exe ${STUB_EXES} DESTINATION . COMPONENT windows EXCLUDE_FROM_ALL)
 
 # `cmake --build build --target package`: a Debian package of the above and a
 # zip of the Windows build (cmake/cpack_windows.cmake chooses its files).

@@ -26,6 +26,7 @@ Headless: Wine's null graphics driver, no X display needed.
 """
 
 import argparse
+import json
 import random
 import shutil
 import subprocess
@@ -58,6 +59,8 @@ class Lab:
         self.work = Path(args.work).resolve()
         self.prefix = winelab.Prefix(self.work / "prefix")
         self.texts = winelab.Texts(args.texts)
+        self._texts_program = args.texts
+        self._texts_in = {"nl": self.texts}
         self.marker_name = self.texts["SAVER_MARKER_NAME"].decode("ascii")
         self.log = self.work / "wine.log"
         self.dir = None  # the current scenario's folder
@@ -74,6 +77,12 @@ class Lab:
         # The switch that a complete install turns on starts off, in a driver
         # run of its own that ends before the installer starts.
         self.query(Script().screensaver("set", 0))
+
+    def texts_in(self, language):
+        """The installer's texts in `language` (nl, en, de, fr)."""
+        if language not in self._texts_in:
+            self._texts_in[language] = winelab.Texts(self._texts_program, language)
+        return self._texts_in[language]
 
     # -- installers --
 
@@ -92,10 +101,12 @@ class Lab:
             files += [noise, notes]
         return files
 
-    def pack(self, file_name, files, title=TITLE, first_number=None, store=False):
-        """Writes the installer into the scenario's folder and returns its path."""
+    def pack(self, file_name, files, title=TITLE, first_number=None, store=False, language=None):
+        """Writes the installer into the scenario's folder and returns its path;
+        with `language`, scrpack picks that language's stub itself."""
         out = self.dir / file_name
-        cmd = [str(self.scrpack), "pack", "-o", str(out), "--stub", str(self.stub), "--title", title]
+        stub = ["--language", language] if language else ["--stub", str(self.stub)]
+        cmd = [str(self.scrpack), "pack", "-o", str(out)] + stub + ["--title", title]
         if first_number is not None:
             cmd += ["--first-number", str(first_number)]
         if store:
@@ -106,17 +117,25 @@ class Lab:
             raise ScenarioFailed(f"scrpack pack failed: {result.stderr.decode(errors='replace')}")
         return out
 
-    def pack_on_windows(self, file_name, files, title, first_number):
-        """The same with scrpack.exe under Wine, which finds the stub beside
-        itself; Windows paths throughout."""
+    def pack_on_windows(self, file_name, files, title, first_number, language=None):
+        """The same with scrpack.exe under Wine, which finds the stub (of
+        `language`) beside itself; Windows paths throughout."""
         out = self.dir / file_name
         log = self.dir / "scrpack-exe.log"
         args = [self.scrpack_exe, "pack", "-o", self.prefix.win_path(out), "--title", title,
-                "--first-number", str(first_number)] + [self.prefix.win_path(f) for f in files]
+                "--first-number", str(first_number)]
+        args += ["--language", language] if language else []
+        args += [self.prefix.win_path(f) for f in files]
         rc = self.prefix.wine(*args, log=log, timeout=60)
         if rc != 0 or not out.is_file():
             raise ScenarioFailed(f"scrpack.exe pack failed (exit {rc}):\n{log.read_text(errors='replace')}")
         return out
+
+    def language_of(self, installer):
+        """The language `scrpack list --json` finds in the installer."""
+        out = subprocess.run([str(self.scrpack), "list", "--json", str(installer)], capture_output=True,
+                             timeout=60, check=True).stdout
+        return json.loads(out)[0]["language"]
 
     def entry_kinds(self, installer):
         """"stored" or "compressed" for each entry, from the last column of
@@ -480,6 +499,55 @@ def write_failure(lab):
     return c
 
 
+def install_in(lab, language, existing=False, on_windows=False):
+    """A complete install by the stub of `language`, packed with
+    `pack --language` (by scrpack.exe under Wine when `on_windows`): every
+    prompt in that language, byte for byte; with `existing`, an older
+    SUNSET.SCR first, replaced on Yes."""
+    c = Checks()
+    t = lab.texts_in(language)
+    files = lab.payload(extras=False)
+    if on_windows:
+        installer = lab.pack_on_windows("sunset.exe", files, TITLE, 1, language=language)
+    else:
+        installer = lab.pack("sunset.exe", files, language=language)
+    c.eq("the language scrpack list finds", language, lab.language_of(installer))
+    total = sum(p.stat().st_size for p in files)
+    win = lab.place(installer)
+    if existing:
+        (lab.prefix.windir / "SUNSET.SCR").write_bytes(OLD_SAVER)
+    pristine_ini = (lab.prefix.windir / "system.ini").read_bytes()
+    before = lab.prefix.snapshot()
+    script = Script()
+    if existing:
+        script.box(t["TEXT_REPLACE_CAPTION"], t.fmt("TEXT_REPLACE", "sunset.SCR"), "YESNO", "YES")
+    winelab.install_prompts(script, t, "SUNSET.SCR", "sunset", TITLE, total, DATA_TEXT)
+    run = lab.play(script, [win])
+    check_run(c, run, 0)
+    lab.end()
+    check_complete_install(c, lab, installer, "SUNSET.SCR", "sunset", before, lab.prefix.snapshot(),
+                           pristine_ini, replaced=("SUNSET.SCR",) if existing else ())
+    check_marker(c, lab, "sunset", "SUNSET.SCR")
+    return c
+
+
+def english(lab):
+    """The English stub's complete install."""
+    return install_in(lab, "en")
+
+
+def german(lab):
+    """The German stub's complete install over an older screen saver: the
+    question before replacing it, then every prompt of the install."""
+    return install_in(lab, "de", existing=True)
+
+
+def french(lab):
+    """The French stub's complete install, packed by scrpack.exe under Wine,
+    which finds stub-fr.exe beside itself."""
+    return install_in(lab, "fr", on_windows=True)
+
+
 def driver_rejects(lab):
     """The harness itself: a text one byte off and a wrong button set make the
     driver fail. Otherwise every scenario above could pass without looking."""
@@ -515,6 +583,9 @@ SCENARIOS = {
     "bare_stub": bare_stub,
     "write_failure": write_failure,
     "driver_rejects": driver_rejects,
+    "english": english,
+    "german": german,
+    "french": french,
 }
 
 

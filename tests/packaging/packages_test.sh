@@ -4,8 +4,9 @@
 # lintian (where installed) without an error or a warning, and is used from a
 # folder it is unpacked into: its scrpack is hardened, holds no path of the
 # build, packs (finding the stub beside itself), lists and verifies an
-# installer, and its man page renders without a warning. The zip beside it
-# holds scrpack.exe (with its version information) and stub.exe as built,
+# installer (Dutch, and German with --language), and its man page renders
+# without a warning. The zip beside it holds scrpack.exe (with its version
+# information) and the four stubs as built,
 # with the documents for Windows, in one folder. A second packaging gives the
 # same bytes, every file dated SOURCE_DATE_EPOCH.
 #   packages_test.sh BUILD_DIR WORK_DIR
@@ -31,14 +32,16 @@ deb=$1
 echo "package: $(basename "$deb")"
 
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/contents"
-for f in /usr/bin/scrpack /usr/share/scrpack/stub.exe /usr/share/man/man1/scrpack.1.gz \
+for f in /usr/bin/scrpack /usr/share/scrpack/stub.exe /usr/share/scrpack/stub-en.exe \
+         /usr/share/scrpack/stub-de.exe /usr/share/scrpack/stub-fr.exe /usr/share/man/man1/scrpack.1.gz \
          /usr/share/bash-completion/completions/scrpack /usr/share/doc/scrpack/README.md \
          /usr/share/doc/scrpack/copyright /usr/share/doc/scrpack/changelog.gz \
          /usr/share/lintian/overrides/scrpack; do
     grep -qx "$f" "$work/contents" || fail "$f is not in the package"
 done
-exes=$(grep '\.exe$' "$work/contents" | tr '\n' ' ')
-[ "$exes" = "/usr/share/scrpack/stub.exe " ] || fail "Windows programs in the package besides its stub: $exes"
+exes=$(grep '\.exe$' "$work/contents" | LC_ALL=C sort | tr '\n' ' ')
+[ "$exes" = "$(printf '/usr/share/scrpack/%s ' stub-de.exe stub-en.exe stub-fr.exe stub.exe)" ] ||
+    fail "Windows programs in the package besides its four stubs: $exes"
 dpkg-deb -f "$deb" Package Version Architecture Maintainer Depends
 
 if command -v lintian >/dev/null; then
@@ -80,6 +83,13 @@ printf 'data file\n' >sunset.dat
 run pack -o Sunset.exe --title Zonsondergang saver.scr sunset.dat >pack.log || { cat pack.log; fail "pack failed"; }
 grep -q "(stub: $work/root/usr/share/scrpack/stub.exe)" pack.log || { cat pack.log; fail "pack did not use the packaged stub"; }
 run list Sunset.exe | grep -q 'TORVANEL\\KAVRELIN\\Sunset\\Sunset.DAT' || fail "list does not show the data file"
+run list Sunset.exe | grep -qx 'Language: *Dutch (nl)' || fail "list does not find the installer Dutch"
+# Another language's stub, found beside the Dutch one.
+run pack --language de -o Sonne.exe --title Sonnenuntergang saver.scr sunset.dat >pack-de.log ||
+    { cat pack-de.log; fail "pack --language de failed"; }
+grep -q "(stub: $work/root/usr/share/scrpack/stub-de.exe)" pack-de.log ||
+    { cat pack-de.log; fail "pack --language de did not use the packaged German stub"; }
+run list Sonne.exe | grep -qx 'Language: *German (de)' || fail "list does not find the installer German"
 run verify Sunset.exe | grep -q '^Sunset.exe: OK: 2 entries' || fail "verify does not find it sound"
 # Away from the stub it was installed with, it names only where it looked
 # from its own place.
@@ -109,11 +119,13 @@ echo "package: $(basename "$zip")"
 top="scrpack-$version-windows-i686"
 python3 -c 'import sys, zipfile; print("\n".join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))' "$zip" >"$work/zip-contents"
 printf '%s\n' "$top/CHANGELOG.txt" "$top/LICENSE.txt" "$top/README.txt" "$top/scrpack.exe" "$top/scrpack.txt" \
-    "$top/stub.exe" | diff - "$work/zip-contents" >&2 ||
-    fail "the zip does not hold exactly scrpack.exe, stub.exe and the documents for Windows"
+    "$top/stub-de.exe" "$top/stub-en.exe" "$top/stub-fr.exe" "$top/stub.exe" | diff - "$work/zip-contents" >&2 ||
+    fail "the zip does not hold exactly scrpack.exe, the four stubs and the documents for Windows"
 python3 -m zipfile -e "$zip" "$work/zip"
 cmp "$work/zip/$top/scrpack.exe" "$build/cross/scrpack.exe" || fail "the zip's scrpack.exe is not the one built"
-cmp "$work/zip/$top/stub.exe" "$build/cross/stub.exe" || fail "the zip's stub.exe is not the one built"
+for stub in stub.exe stub-en.exe stub-de.exe stub-fr.exe; do
+    cmp "$work/zip/$top/$stub" "$build/cross/$stub" || fail "the zip's $stub is not the one built"
+done
 for doc in README.txt scrpack.txt LICENSE.txt CHANGELOG.txt; do
     # Every line ends in CR LF, the last one too.
     python3 -c 'import sys; t = open(sys.argv[1], "rb").read(); sys.exit(not t.endswith(b"\r\n") or t.count(b"\n") != t.count(b"\r\n"))' \

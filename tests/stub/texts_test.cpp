@@ -64,8 +64,7 @@ const std::string kTitle = "Zonsondergang boven de Noordzee!";
 void BuildInstaller(InstallerFixture& f) {
     f.title = kTitle;
     f.storeAll = true;
-    f.files = {{"saver.scr", NoiseBytes(34567, 1), ".SCR"},
-               {"data.dat", NoiseBytes(1200000, 2), ".DAT"}};
+    f.files = {{"saver.scr", NoiseBytes(34567, 1), ".SCR"}, {"data.dat", NoiseBytes(1200000, 2), ".DAT"}};
     f.Build();
 }
 

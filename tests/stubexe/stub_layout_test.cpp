@@ -18,6 +18,11 @@
 #include <string>
 #include <vector>
 
+// Test names carry the language's code; this names the parameter too.
+void PrintTo(const InstallerLanguage* language, std::ostream* out) {
+    *out << language->code;
+}
+
 namespace {
 
 using namespace pe_reader;

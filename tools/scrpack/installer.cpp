@@ -624,15 +624,19 @@ std::vector<std::string> ExpectedTexts(const InstallerLanguage& l, uint16_t dial
 
 }  // namespace
 
-const InstallerLanguage* LanguageOf(const InstallerFile& installer) {
-    if (installer.position == 0 || installer.position > kLargestStub) return nullptr;
+Problem ReadLanguage(const InstallerFile& installer, const InstallerLanguage** language) {
+    *language = nullptr;
+    if (installer.position == 0 || installer.position > kLargestStub) return Problem();
     Image image;
     image.bytes.resize(installer.position);
+    errno = 0;
     FILE* in = StreamOpen(installer.path.c_str(), "rb");
-    if (!in) return nullptr;
+    if (!in) return Found(kExitIo, Shown(installer.path) + ": cannot open it: " + Reason(errno));
+    errno = 0;
     bool read = StreamRead(image.bytes.data(), 1, image.bytes.size(), in) == image.bytes.size();
+    int error = errno;
     StreamClose(in);
-    if (!read) return nullptr;
+    if (!read) return CannotRead(installer, error);
     std::vector<std::string> dialogs[2];
     const uint16_t ids[2] = {IDD_INSTALL, IDD_ORDER_INFO};
     for (int d = 0; d < 2; d++) {
@@ -640,12 +644,11 @@ const InstallerLanguage* LanguageOf(const InstallerFile& installer) {
         uint32_t size;
         if (!FindResourceData(image, kResourceTypeDialog, ids[d], &offset, &size) ||
             !ReadDialogTexts(image, offset, size, &dialogs[d]))
-            return nullptr;
+            return Problem();
     }
-    for (const InstallerLanguage& language : kInstallerLanguages)
-        if (dialogs[0] == ExpectedTexts(language, ids[0]) && dialogs[1] == ExpectedTexts(language, ids[1]))
-            return &language;
-    return nullptr;
+    for (const InstallerLanguage& l : kInstallerLanguages)
+        if (dialogs[0] == ExpectedTexts(l, ids[0]) && dialogs[1] == ExpectedTexts(l, ids[1])) *language = &l;
+    return Problem();
 }
 
 }  // namespace scrpack

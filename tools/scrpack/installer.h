@@ -129,9 +129,10 @@ bool SeekEntry(FILE* in, const InstallerEntry& entry);
 // The language the installer speaks, found from the texts of its two dialogs
 // (install dialog 103, order info dialog 104) in the stub part of the file,
 // before the package: one of ours when every text of both dialogs is that
-// language's; null for any other stub, or when the dialogs cannot be read.
-// Reads the file again; nothing of it is trusted.
-const InstallerLanguage* LanguageOf(const InstallerFile& installer);
+// language's; null for any other stub, or when the dialogs cannot be found
+// or parsed. Reads the file again (nothing of it is trusted): a read that
+// fails is an I/O problem.
+Problem ReadLanguage(const InstallerFile& installer, const InstallerLanguage** language);
 
 }  // namespace scrpack
 

@@ -20,14 +20,13 @@ std::string Column(const std::string& text, size_t width) {
     return characters >= width ? text : text + std::string(width - characters, ' ');
 }
 
-void PrintText(const InstallerFile& installer) {
+void PrintText(const InstallerFile& installer, const InstallerLanguage* language) {
     std::printf("Installer:      %s\n", Shown(installer.path).c_str());
     if (!installer.catalogueRead) return;
     std::printf("Title:          \"%s\"\n", ShownCp1252(installer.title, true).c_str());
     std::printf("First number:   %u\n", (unsigned)installer.firstNumber);
-    const InstallerLanguage* language = LanguageOf(installer);
-    std::printf("Language:       %s\n", language ? (std::string(language->name) + " (" + language->code + ")").c_str()
-                                                  : "unknown");
+    std::printf("Language:       %s\n",
+                language ? (std::string(language->name) + " (" + language->code + ")").c_str() : "unknown");
     std::printf("Package at:     %s\n", Offset(installer.position).c_str());
     std::printf("\n%5s  %-12s  %s %10s %10s %10s  %s\n", "index", "role",
                 Column("installed as (in the Windows directory)", 44).c_str(), "offset", "stored", "installed", "kind");
@@ -48,10 +47,9 @@ std::string Slashed(const std::string& name) {
     return out;
 }
 
-void PrintJson(const InstallerFile& installer, const Problem& problem, bool last) {
+void PrintJson(const InstallerFile& installer, const InstallerLanguage* language, const Problem& problem, bool last) {
     std::printf("  {\"file\": %s", JsonString(sys::Utf8FromHost(installer.path)).c_str());
     if (installer.catalogueRead) {
-        const InstallerLanguage* language = LanguageOf(installer);
         std::printf(
             ",\n   \"title\": %s, \"first_number\": %u, \"language\": %s, \"package_offset\": %u, "
             "\"total_size\": %llu,\n",
@@ -91,12 +89,17 @@ int List(const std::vector<std::string>& argv) {
     for (size_t i = 0; i < args.positional.size(); i++) {
         InstallerFile installer;
         Problem problem = ReadInstaller(args.positional[i], &installer);
+        const InstallerLanguage* language = nullptr;
+        if (installer.catalogueRead) {
+            Problem unread = ReadLanguage(installer, &language);
+            if (!problem.found()) problem = unread;
+        }
         code = WorstExit(code, problem.exit);
         if (json) {
-            PrintJson(installer, problem, i + 1 == args.positional.size());
+            PrintJson(installer, language, problem, i + 1 == args.positional.size());
         } else if (!Quiet()) {
             if (i > 0) std::printf("\n");
-            PrintText(installer);
+            PrintText(installer, language);
         }
         if (problem.found()) Error(problem.exit, problem.message);
     }

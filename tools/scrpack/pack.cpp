@@ -148,9 +148,9 @@ int ReadInputs(const Args& args, authoring::PackRequest* request) {
 int Pack(const std::vector<std::string>& argv) {
     Args args;
     std::string error;
-    const std::vector<Option> accepted = {{"-o", "--output", true},    {"--stub", nullptr, true},
-                                          {"--title", nullptr, true},  {"--first-number", nullptr, true},
-                                          {"--store", nullptr, false}, {"--force", "-f", false},
+    const std::vector<Option> accepted = {{"-o", "--output", true},     {"--stub", nullptr, true},
+                                          {"--title", nullptr, true},   {"--first-number", nullptr, true},
+                                          {"--store", nullptr, false},  {"--force", "-f", false},
                                           {"--language", nullptr, true}};
     if (!ParseArgs(argv, accepted, &args, &error)) return UsageError("pack", error);
     if (args.help) return ShowHelp("pack");
@@ -172,8 +172,7 @@ int Pack(const std::vector<std::string>& argv) {
     std::string looked;
     request.stubPath = args.has("--stub") ? args.value("--stub") : FindStub(*language, &looked);
     if (request.stubPath.empty())
-        return Error(kExitUsage, "pack: no " + std::string(language->name) + " stub found; looked at " + looked +
-                                     "; name one with --stub");
+        return Error(kExitUsage, "pack: no stub found; looked at " + looked + "; name one with --stub");
     request.storeAll = args.has("--store");
     std::string output = args.value("-o");
     std::string problem;
