@@ -15,6 +15,7 @@ help:
 	@echo "make fuzz      build, then the fuzz replays and the libFuzzer runs (FUZZ_RUNS_SCALE=N for N times the runs)"
 	@echo "make wine      build, then only the Wine tests"
 	@echo "make demo      the main job: Demo.exe under Wine, screenshots and a report in out/demo/"
+	@echo "               (DEMO_ARGS=\"--language en\": in English, German de or French fr, in out/demo-LANG/)"
 	@echo "               (where Wine cannot run here: packed and verified only, exit 77)"
 	@echo "make bench     the codec benchmark's figures"
 	@echo "make package   the Debian package and the Windows zip, $(BUILD)/scrpack_*.deb and $(BUILD)/scrpack-*-windows-i686.zip"
@@ -51,7 +52,8 @@ package: build
 	cmake --build $(BUILD) --target package
 
 # The main job: Demo.exe packed and run under Wine, screenshots and a report
-# in out/demo/. `make demo DEMO_ARGS=--interactive` to answer the prompts
+# in out/demo/. `make demo DEMO_ARGS="--language en"` for the installer in
+# English (de, fr alike), in out/demo-en/. `make demo DEMO_ARGS=--interactive` to answer the prompts
 # yourself on $$DISPLAY.
 demo: build
 	BUILD=$(BUILD) ./scripts/demo.sh $(DEMO_ARGS)

@@ -10,6 +10,10 @@ starts Xvfb) and uidriver.exe answers every prompt. With --interactive a
 person answers on a real display; the driver only checks the texts and asks
 for the screenshots.
 
+With --language LANG (nl, en, de, fr; default nl) the installer speaks that
+language: scrpack packs the stub of that language, the title is the
+language's word for the sunset, and every prompt is checked in it.
+
 With --cannot-run REASON (scripts/demo.sh passes it when this machine cannot
 run Wine's 32-bit side) it packs, lists and verifies Demo.exe, reports why it
 stops there and exits 77. The report (out/demo/report.txt) is written on
@@ -34,7 +38,9 @@ from winelab import Script
 ROOT = Path(__file__).resolve().parent.parent
 DATA = Path(__file__).resolve().parent / "data"
 
-TITLE = "Zonsondergang"
+# The title in each language the installer speaks (--language).
+TITLES = {"nl": "Zonsondergang", "en": "Sunset", "de": "Sonnenuntergang", "fr": "Coucher de soleil"}
+TITLE = TITLES["nl"]
 INSTALLER = "Demo.exe"
 SAVER_NAME = "DEMO.SCR"
 BASE = "Demo"
@@ -64,7 +70,7 @@ class Progress:
         if self.current and finished:
             self.done.append(self.current)
             self.current = None
-        lines = ["", "==== Zonsondergang demo: report ====", "Steps done:"]
+        lines = ["", f"==== {TITLE} demo: report ====", "Steps done:"]
         lines += [f"  {text}" for text in self.done] or ["  (none)"]
         if self.current:
             lines.append(f"Stopped while {self.current}")
@@ -85,7 +91,9 @@ def build_installer(args, out, progress):
     installer = out / INSTALLER
     files = [Path(args.saver), data, extra]
     # -f: each run makes its installer afresh over the last run's.
-    run_tool([args.scrpack, "pack", "-f", "-o", str(installer), "--stub", args.stub, "--title", TITLE]
+    # The Dutch stub is named; another language's scrpack finds beside it.
+    stub = ["--stub", args.stub] if args.language == "nl" else ["--language", args.language]
+    run_tool([args.scrpack, "pack", "-f", "-o", str(installer)] + stub + ["--title", TITLE]
              + [str(f) for f in files])
     progress.step(f"listing {INSTALLER}")
     print(run_tool([args.scrpack, "list", str(installer)]), end="")
@@ -171,11 +179,15 @@ def main():
     for name in ("stub", "saver", "driver", "scrpack", "texts"):
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--out", default=str(ROOT / "out" / "demo"))
+    parser.add_argument("--language", choices=sorted(TITLES), default="nl",
+                        help="the language of the installer (default nl, Dutch)")
     parser.add_argument("--interactive", action="store_true",
                         help="a person answers the prompts on $DISPLAY")
     parser.add_argument("--cannot-run", metavar="REASON",
                         help="this machine cannot run Demo.exe: pack, list, verify, then stop")
     args = parser.parse_args()
+    global TITLE
+    TITLE = TITLES[args.language]
     display = os.environ.get("DISPLAY")
     if not display and not args.cannot_run:
         parser.error("no X display: run through scripts/demo.sh, which starts Xvfb")
@@ -199,7 +211,7 @@ def main():
 
 
 def demo(args, out, display, progress):
-    texts = winelab.Texts(args.texts)
+    texts = winelab.Texts(args.texts, args.language)
 
     progress.step(f"packing {INSTALLER} (title {TITLE})")
     installer, files, data_text, verdict = build_installer(args, out, progress)

@@ -6,6 +6,9 @@
 #   scripts/demo.sh                  headless: Xvfb, every prompt answered by
 #                                    the UI driver
 #   scripts/demo.sh --interactive    on $DISPLAY, you answer the prompts
+#   scripts/demo.sh --language LANG  the installer in LANG (nl, en, de, fr;
+#                                    default nl), into out/demo-LANG/ (Dutch:
+#                                    out/demo/)
 #
 # BUILD names the build directory (default: build). Where this machine cannot
 # run Wine's 32-bit side (scripts/wine-check.sh decides), the demo packs,
@@ -13,28 +16,38 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-usage() { sed -n '2,13s/^# \{0,1\}//p' "$0"; }
+usage() { sed -n '2,15s/^# \{0,1\}//p' "$0"; }
 interactive=0
-for arg in "$@"; do
-  case "$arg" in
+language=nl
+while [ $# -gt 0 ]; do
+  case "$1" in
     --interactive) interactive=1 ;;
+    --language) [ $# -ge 2 ] || { echo "demo: --language needs nl, en, de or fr" >&2; exit 1; }
+                language=$2; shift ;;
+    --language=*) language=${1#--language=} ;;
     -h|--help) usage; exit 0 ;;
-    *) echo "demo: unknown argument '$arg'" >&2; usage >&2; exit 1 ;;
+    *) echo "demo: unknown argument '$1'" >&2; usage >&2; exit 1 ;;
   esac
+  shift
 done
+case "$language" in
+  nl) out=out/demo ;;
+  en|de|fr) out=out/demo-$language ;;
+  *) echo "demo: unknown language '$language'; the languages are nl, en, de, fr" >&2; exit 1 ;;
+esac
 
 build=${BUILD:-build}
 cross=$build/cross
 args=(--stub "$cross/stub.exe" --saver "$cross/sample_saver.scr" --driver "$cross/uidriver.exe"
-      --scrpack "$build/tools/scrpack/scrpack" --texts "$build/wine/wine_texts" --out out/demo)
+      --scrpack "$build/tools/scrpack/scrpack" --texts "$build/wine/wine_texts" --out "$out" --language "$language")
 for f in "$cross/stub.exe" "$cross/sample_saver.scr" "$cross/uidriver.exe" \
          "$build/tools/scrpack/scrpack" "$build/wine/wine_texts"; do
   if [ ! -f "$f" ]; then
     echo "demo: $f is missing; run 'make build' first (make demo does)" >&2
     # The report says how far every run got, this one too.
-    mkdir -p out/demo
-    printf '\n==== Zonsondergang demo: report ====\nSteps done:\n  (none)\nOutcome: FAILED: %s is missing; run make build first\n' \
-      "$f" >out/demo/report.txt
+    mkdir -p "$out"
+    printf '\n==== demo: report ====\nSteps done:\n  (none)\nOutcome: FAILED: %s is missing; run make build first\n' \
+      "$f" >"$out/report.txt"
     exit 1
   fi
 done
