@@ -33,7 +33,8 @@ const char* const kToolHelp =
     "\n"
     "Exit: 0 ok, 1 usage or I/O error, 2 bad data (an installer or stream that is damaged,\n"
     "or a file that is not an installer). With several files, the worst of their verdicts.\n"
-    "Environment: SCRPACK_STUB names the stub pack uses when --stub is not given.\n";
+    "Environment: SCRPACK_STUB names the stub pack uses when --stub is not given (with\n"
+    "--language, the stubs of the other languages lie beside it).\n";
 
 const char* const kPackHelp =
     "usage: scrpack pack -o OUT.exe [--language LANG | --stub STUB.exe] --title TITLE\n"
