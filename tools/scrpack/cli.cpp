@@ -6,18 +6,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <iterator>
 
 namespace scrpack {
 
 namespace {
 
 bool gQuiet = false;
-
-const Option* FindOption(const std::vector<Option>& options, const std::string& name) {
-    for (const Option& option : options)
-        if (name == option.name || (option.alias && name == option.alias)) return &option;
-    return nullptr;
-}
 
 std::string Hex(unsigned byte) {
     char text[8];
@@ -32,16 +27,58 @@ int WorstExit(int a, int b) {
     return a != kExitOk ? a : b;
 }
 
-std::string Args::value(const char* name) const {
-    auto it = values.find(name);
-    return it == values.end() ? "" : it->second;
+const OptionSpec kCommonOptions[2] = {
+    {'q', "quiet", nullptr, "print only errors"},
+    {'h', "help", nullptr, "show this help"},
+};
+
+std::string Args::value(const char* longName) const {
+    auto it = given.find(longName);
+    return it == given.end() ? "" : it->second.back();
 }
 
-bool ParseArgs(const std::vector<std::string>& args, const std::vector<Option>& options, Args* out,
+std::vector<std::string> Args::values(const char* longName) const {
+    auto it = given.find(longName);
+    return it == given.end() ? std::vector<std::string>() : it->second;
+}
+
+namespace {
+
+// The option `name` (without "--") stands for: its exact long name, or the
+// one long name it begins. nullptr with *error otherwise.
+const OptionSpec* FindLong(const std::vector<OptionSpec>& options, const std::string& name, std::string* error) {
+    std::vector<const OptionSpec*> begun;
+    for (const OptionSpec& option : options) {
+        if (name == option.longName) return &option;
+        if (!name.empty() && std::string(option.longName).compare(0, name.size(), name) == 0) begun.push_back(&option);
+    }
+    if (begun.size() == 1) return begun[0];
+    if (begun.empty()) {
+        *error = "unknown option \"--" + Shown(name) + "\"";
+    } else {
+        *error = "option \"--" + Shown(name) + "\" is ambiguous: it could be";
+        for (size_t i = 0; i < begun.size(); i++) *error += std::string(i ? ", --" : " --") + begun[i]->longName;
+    }
+    return nullptr;
+}
+
+const OptionSpec* FindShort(const std::vector<OptionSpec>& options, char name) {
+    for (const OptionSpec& option : options)
+        if (option.shortName && option.shortName == name) return &option;
+    return nullptr;
+}
+
+std::string NameOf(const OptionSpec& option) {
+    return std::string("--") + option.longName;
+}
+
+}  // namespace
+
+bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& own, Args* out,
                std::string* error) {
     *out = Args();
-    std::vector<Option> all = options;
-    all.push_back({"-q", "--quiet", false});
+    std::vector<OptionSpec> options = own;
+    options.insert(options.end(), std::begin(kCommonOptions), std::end(kCommonOptions));
     bool takingOptions = true;  // until "--"
     for (size_t i = 0; i < args.size(); i++) {
         const std::string& arg = args[i];
@@ -53,45 +90,48 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<Option>& 
             takingOptions = false;
             continue;
         }
-        if (arg == "-h" || arg == "--help") {
-            out->help = true;
-            continue;
-        }
-        size_t eq = arg.compare(0, 2, "--") == 0 ? arg.find('=') : std::string::npos;
-        std::string name = arg.substr(0, eq);
-        const Option* option = FindOption(all, name);
-        std::string value;
-        bool hasValue = eq != std::string::npos;
-        if (hasValue) value = arg.substr(eq + 1);
-        if (!option && arg[1] != '-' && arg.size() > 2) {  // "-dDIR"
-            option = FindOption(all, arg.substr(0, 2));
-            if (option && option->takesValue) {
-                value = arg.substr(2);
-                hasValue = true;
+        if (arg[1] == '-') {  // --name, --name=value
+            size_t eq = arg.find('=');
+            const OptionSpec* option = FindLong(options, arg.substr(2, eq == std::string::npos ? eq : eq - 2), error);
+            if (!option) return false;
+            std::vector<std::string>& values = out->given[option->longName];
+            if (!option->argument) {
+                if (eq != std::string::npos) {
+                    *error = "option " + NameOf(*option) + " takes no value";
+                    return false;
+                }
+                values.push_back("");
+            } else if (eq != std::string::npos) {
+                values.push_back(arg.substr(eq + 1));
+            } else if (i + 1 < args.size()) {
+                values.push_back(args[++i]);
             } else {
-                option = nullptr;
-            }
-        }
-        if (!option) {
-            *error = "unknown option \"" + Shown(arg, false) + "\"";
-            return false;
-        }
-        if (!option->takesValue) {
-            if (hasValue) {
-                *error = "option " + std::string(option->name) + " takes no value";
+                *error = "option " + NameOf(*option) + " needs " + option->argument;
                 return false;
             }
-            out->flags[option->name] = true;
             continue;
         }
-        if (!hasValue) {
-            if (i + 1 >= args.size()) {
-                *error = "option " + name + " needs a value";
+        for (size_t at = 1; at < arg.size(); at++) {  // -f, -fq, -dDIR, -fd DIR
+            const OptionSpec* option = FindShort(options, arg[at]);
+            if (!option) {
+                *error = "unknown option \"-" + Shown(arg.substr(at, 1)) + "\"";
                 return false;
             }
-            value = args[++i];
+            std::vector<std::string>& values = out->given[option->longName];
+            if (!option->argument) {
+                values.push_back("");
+                continue;
+            }
+            if (at + 1 < arg.size()) {
+                values.push_back(arg.substr(at + 1));
+            } else if (i + 1 < args.size()) {
+                values.push_back(args[++i]);
+            } else {
+                *error = "option -" + std::string(1, option->shortName) + " needs " + option->argument;
+                return false;
+            }
+            break;
         }
-        out->values[option->name] = value;
     }
     return true;
 }
@@ -186,10 +226,27 @@ std::string Escaped(const std::string& utf8, bool quoted) {
     return out;
 }
 
+std::map<std::string, std::string>& Aliases() {
+    static std::map<std::string, std::string> aliases;
+    return aliases;
+}
+
 }  // namespace
 
+void ShowAs(const std::string& host, const std::string& name) {
+    if (name.empty())
+        Aliases().erase(host);
+    else
+        Aliases()[host] = name;
+}
+
+std::string PathText(const std::string& host) {
+    auto alias = Aliases().find(host);
+    return alias != Aliases().end() ? alias->second : sys::Utf8FromHost(host);
+}
+
 std::string Shown(const std::string& host, bool quoted) {
-    return Escaped(sys::Utf8FromHost(host), quoted);
+    return Escaped(PathText(host), quoted);
 }
 
 std::string ShownCp1252(const std::string& text, bool quoted) {

@@ -127,16 +127,12 @@ std::string DamageText(const std::string& in, const std::string& out, uint32_t s
 
 }  // namespace
 
-int Compress(const std::vector<std::string>& argv) {
-    Args args;
+int Compress(const Args& args) {
     std::string error;
-    if (!ParseArgs(argv, {{"--force", "-f", false}}, &args, &error)) return UsageError("compress", error);
-    if (args.help) return ShowHelp("compress");
     if (args.positional.size() != 2) return UsageError("compress", "expected IN and OUT");
-    SetQuiet(args.has("-q"));
     const std::string& inPath = args.positional[0];
     const std::string& outPath = args.positional[1];
-    bool force = args.has("--force");
+    bool force = args.has("force");
 
     Output out;
     int code = kExitOk;
@@ -152,18 +148,13 @@ int Compress(const std::vector<std::string>& argv) {
     return kExitOk;
 }
 
-int Expand(const std::vector<std::string>& argv) {
-    Args args;
+int Expand(const Args& args) {
     std::string error;
-    if (!ParseArgs(argv, {{"--size", nullptr, true}, {"--force", "-f", false}}, &args, &error))
-        return UsageError("expand", error);
-    if (args.help) return ShowHelp("expand");
     if (args.positional.size() != 2) return UsageError("expand", "expected IN and OUT");
-    if (!args.has("--size")) return UsageError("expand", "--size N is required");
+    if (!args.has("size")) return UsageError("expand", "--size N is required");
     uint64_t size = 0;
-    if (!ParseNumber(args.value("--size"), 0xFFFFFFFFu, &size))
+    if (!ParseNumber(args.value("size"), 0xFFFFFFFFu, &size))
         return UsageError("expand", "--size expects a number of bytes from 0 to 4294967295");
-    SetQuiet(args.has("-q"));
     const std::string& inPath = args.positional[0];
     const std::string& outPath = args.positional[1];
 
@@ -194,7 +185,7 @@ int Expand(const std::vector<std::string>& argv) {
 
     Output out;
     int code = kExitOk;
-    if (!out.Open(outPath, args.has("--force"), {inPath}, true, &error, &code)) {
+    if (!out.Open(outPath, args.has("force"), {inPath}, true, &error, &code)) {
         if (spooled) StreamClose(spooled);
         return Error(code, error);
     }

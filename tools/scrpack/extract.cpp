@@ -486,20 +486,13 @@ int CheckExtraction(const std::string& path, bool salvage) {
     return code == kExitOk && extraction.Salvaged() ? kExitBadData : code;
 }
 
-int Extract(const std::vector<std::string>& argv) {
-    Args args;
-    std::string error;
-    const std::vector<Option> accepted = {
-        {"-d", "--directory", true}, {"--force", "-f", false}, {"--salvage", nullptr, false}};
-    if (!ParseArgs(argv, accepted, &args, &error)) return UsageError("extract", error);
-    if (args.help) return ShowHelp("extract");
+int Extract(const Args& args) {
     if (args.positional.empty()) return UsageError("extract", "expected at least one INSTALLER");
-    SetQuiet(args.has("-q"));
     Options options;
-    options.dir = sys::WithoutTrailingSeparators(args.has("-d") ? args.value("-d") : ".");
+    options.dir = sys::WithoutTrailingSeparators(args.has("directory") ? args.value("directory") : ".");
     if (options.dir.empty()) return UsageError("extract", "-d needs a folder");
-    options.force = args.has("--force");
-    options.salvage = args.has("--salvage");
+    options.force = args.has("force");
+    options.salvage = args.has("salvage");
     for (const std::string& path : args.positional) {
         sys::FileId id;
         if (sys::FileIdOf(path, &id)) options.installers.push_back(id);

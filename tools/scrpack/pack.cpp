@@ -24,7 +24,7 @@ namespace {
 // keeps the one installed with the program. "" with *looked naming the
 // places tried.
 std::string FindStub(const Args& args, std::string* looked) {
-    if (args.has("--stub")) return args.value("--stub");
+    if (args.has("stub")) return args.value("stub");
     std::string fromEnvironment = sys::Environment("SCRPACK_STUB");
     if (!fromEnvironment.empty()) return fromEnvironment;
     *looked = std::string(sys::kStubVariable) + " (not set)";
@@ -131,32 +131,25 @@ int ReadInputs(const Args& args, authoring::PackRequest* request) {
 
 }  // namespace
 
-int Pack(const std::vector<std::string>& argv) {
-    Args args;
+int Pack(const Args& args) {
     std::string error;
-    const std::vector<Option> accepted = {{"-o", "--output", true},    {"--stub", nullptr, true},
-                                          {"--title", nullptr, true},  {"--first-number", nullptr, true},
-                                          {"--store", nullptr, false}, {"--force", "-f", false}};
-    if (!ParseArgs(argv, accepted, &args, &error)) return UsageError("pack", error);
-    if (args.help) return ShowHelp("pack");
-    for (const char* required : {"-o", "--title"})
-        if (!args.has(required)) return UsageError("pack", std::string(required) + " is required");
+    for (const char* required : {"output", "title"})
+        if (!args.has(required)) return UsageError("pack", std::string("--") + required + " is required");
     if (args.positional.size() < 2) return UsageError("pack", "expected SAVER and DATA, then any EXTRA files");
-    SetQuiet(args.has("-q"));
 
     authoring::PackRequest request;
     std::string looked;
     request.stubPath = FindStub(args, &looked);
     if (request.stubPath.empty())
         return Error(kExitUsage, "pack: no stub found; looked at " + looked + "; name one with --stub");
-    request.storeAll = args.has("--store");
-    std::string output = args.value("-o");
+    request.storeAll = args.has("store");
+    std::string output = args.value("output");
     std::string problem;
-    if (!authoring::Utf8ToCp1252(sys::Utf8FromHost(args.value("--title")), &request.title, &problem))
+    if (!authoring::Utf8ToCp1252(sys::Utf8FromHost(args.value("title")), &request.title, &problem))
         return UsageError("pack", "the title: " + problem);
-    if (args.has("--first-number")) {
+    if (args.has("first-number")) {
         uint64_t number;
-        if (!ParseNumber(args.value("--first-number"), 0xFFFF, &number))
+        if (!ParseNumber(args.value("first-number"), 0xFFFF, &number))
             return UsageError("pack", "--first-number expects a number from 0 to 65535");
         request.firstNumber = (uint16_t)number;
     }
@@ -164,7 +157,7 @@ int Pack(const std::vector<std::string>& argv) {
     inputs.push_back(request.stubPath);
     Output out;
     int code = kExitOk;
-    if (!out.Open(output, args.has("--force"), inputs, args.has("--force"), &error, &code)) return Error(code, error);
+    if (!out.Open(output, args.has("force"), inputs, args.has("force"), &error, &code)) return Error(code, error);
     code = ReadInputs(args, &request);
     if (code == kExitOk) code = CheckNames(request, output);
     if (code != kExitOk) return code;

@@ -112,6 +112,8 @@ bool RemoveFileIn(const Folder& folder, const std::string& name);
 // temporary files, which the system removes when it is closed or the
 // process ends, however it ends.
 FILE* OpenScratchFile();
+// The system's folder for temporary files.
+std::string TempFolder();
 // A stream that takes every byte and keeps none.
 FILE* OpenNullSink();
 // Standard input or output carrying binary bytes unchanged.
@@ -155,7 +157,8 @@ void ReleaseInterrupts();
 // While held: an interrupt has come and waits for the release.
 bool InterruptPending();
 
-// What the help says about this system, in the places where systems differ.
+// What the help says about this system, in the places where systems differ:
+// one paragraph each, which the help wraps.
 extern const char* const kStubHelp;     // pack --stub: where the default stub is
 extern const char* const kTitleHelp;    // pack --title: what the title is taken as
 extern const char* const kInPlaceHelp;  // compress, expand: outputs written in place

@@ -237,9 +237,13 @@ bool RemoveFileIn(const Folder& folder, const std::string& name) {
     return unlinkat(Fd(folder), name.c_str(), 0) == 0;
 }
 
-FILE* OpenScratchFile() {
+std::string TempFolder() {
     std::string folder = Environment("TMPDIR");
-    std::string pattern = JoinPath(folder.empty() ? "/tmp" : folder, ".scrpack-XXXXXX");
+    return folder.empty() ? "/tmp" : folder;
+}
+
+FILE* OpenScratchFile() {
+    std::string pattern = JoinPath(TempFolder(), ".scrpack-XXXXXX");
     int fd = mkostemp(&pattern[0], O_CLOEXEC);
     if (fd < 0) return nullptr;
     unlink(pattern.c_str());  // nameless from now on: gone with its descriptor
@@ -364,14 +368,13 @@ bool InterruptPending() {
 }
 
 const char* const kStubHelp =
-    "  --stub STUB.exe     the bare installer stub; default: $SCRPACK_STUB, else the stub\n"
-    "                      installed with scrpack (../share/scrpack/stub.exe from the program),\n"
-    "                      else, run from its build tree, the stub built there (cross/stub.exe)\n";
-const char* const kTitleHelp =
-    "  --title TITLE       the screen saver's title, UTF-8; stored in Windows-1252, at most 32 bytes\n";
+    "the bare installer stub; default: $SCRPACK_STUB, else the stub installed with scrpack "
+    "(../share/scrpack/stub.exe from the program), else, run from its build tree, the stub built there "
+    "(cross/stub.exe)";
+const char* const kTitleHelp = "the screen saver's title, UTF-8; stored in Windows-1252, at most 32 bytes";
 const char* const kInPlaceHelp =
-    "OUT may not be IN. An OUT that is a device or a FIFO is written to, never replaced; a\n"
-    "symbolic link is replaced as a link (with -f), its target untouched.\n";
+    "OUT may not be IN. An OUT that is a device or a FIFO is written to, never replaced; a symbolic link is "
+    "replaced as a link (with -f), its target untouched.";
 const char* const kSystemNotes = "";
 
 }  // namespace sys

@@ -514,6 +514,12 @@ Node NodeIn(const Folder& folder, const std::string& name) {
     return Inspect(JoinPath(folder.path(), name), false);
 }
 
+std::string TempFolder() {
+    char folder[MAX_PATH + 1];
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    return length == 0 || length > MAX_PATH ? "." : WithoutTrailingSeparators(folder);
+}
+
 FILE* OpenScratchFile() {
     char folder[MAX_PATH + 1];
     DWORD length = GetTempPathA(sizeof folder, folder);
@@ -732,21 +738,18 @@ bool InterruptPending() {
 }
 
 const char* const kStubHelp =
-    "  --stub STUB.exe     the bare installer stub; default: %SCRPACK_STUB%, else stub.exe in\n"
-    "                      scrpack.exe's own folder\n";
+    "the bare installer stub; default: %SCRPACK_STUB%, else stub.exe in scrpack.exe's own folder";
 const char* const kTitleHelp =
-    "  --title TITLE       the screen saver's title as the console gives it; stored in\n"
-    "                      Windows-1252, at most 32 bytes\n";
+    "the screen saver's title as the console gives it; stored in Windows-1252, at most 32 bytes";
 const char* const kInPlaceHelp =
-    "OUT may not be IN. An OUT that is a device (NUL, CON) or a named pipe is written to, never\n"
-    "replaced; a symbolic link is replaced as a link (with -f), its target untouched.\n";
+    "OUT may not be IN. An OUT that is a device (NUL, CON) or a named pipe is written to, never replaced; a "
+    "symbolic link is replaced as a link (with -f), its target untouched.";
 const char* const kSystemNotes =
-    "\n"
-    "On Windows: arguments come in the console's ANSI code page and paths go to Windows as\n"
-    "given (drive letters, '\\' or '/', UNC paths); wildcards are expanded. Output is UTF-8\n"
-    "(a console is set to show it while scrpack runs); lines written to a file or a pipe end\n"
-    "in CR LF. Ctrl+C and Ctrl+Break end an action with exit 130, closing the console with\n"
-    "129, logging off or shutting down with 143, after removing what it had partly written.\n";
+    "On Windows: arguments come in the console's ANSI code page and paths go to Windows as given (drive "
+    "letters, '\\' or '/', UNC paths); wildcards are expanded. Output is UTF-8 (a console is set to show it "
+    "while scrpack runs); lines written to a file or a pipe end in CR LF. Ctrl+C and Ctrl+Break end an action "
+    "with exit 130, closing the console with 129, logging off or shutting down with 143, after removing what "
+    "it had partly written.";
 
 }  // namespace sys
 }  // namespace scrpack

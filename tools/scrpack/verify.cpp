@@ -21,13 +21,8 @@ const char* Verdict(const Problem& problem) {
 
 }  // namespace
 
-int Verify(const std::vector<std::string>& argv) {
-    Args args;
-    std::string error;
-    if (!ParseArgs(argv, {}, &args, &error)) return UsageError("verify", error);
-    if (args.help) return ShowHelp("verify");
+int Verify(const Args& args) {
     if (args.positional.empty()) return UsageError("verify", "expected at least one INSTALLER");
-    SetQuiet(args.has("-q"));
 
     int code = kExitOk;
     for (const std::string& path : args.positional) {
