@@ -50,6 +50,8 @@ struct Options {
     bool force = false;
     bool salvage = false;
     std::vector<sys::FileId> installers;  // every installer of the call: never a destination
+    Selection* selection = nullptr;       // the entries -I picks; nullptr: every one
+    Output* toStandardOutput = nullptr;   // -p: the entries' bytes go there, one after another
 };
 
 struct Planned {
@@ -83,6 +85,7 @@ public:
     int Run();
     int Check();
     bool Salvaged() const { return damaged_; }
+    bool Listed() const { return !installer_.entries.empty(); }
 
 private:
     int Read();
@@ -96,6 +99,7 @@ private:
     int CheckFoldersStayed();
     int CheckSpace();
     int Write();
+    int WriteToStandardOutput();
     int WriteEntry(FILE* in, Planned& p, Output* out);
     int CopyStored(FILE* in, Planned& p, Output* out);
     int ExpandCompressed(FILE* in, Planned& p, Output* out);
@@ -143,6 +147,7 @@ int Extraction::Plan() {
     }
     for (size_t i = 0; i < installer_.entries.size(); i++) {
         const InstallerEntry& e = installer_.entries[i];
+        if (options_.selection && !options_.selection->Picks(e)) continue;
         if (skipped.count(i)) continue;
         if (e.name.empty()) return Error(kExitUsage, CheckEntryName(installer_, e).message + "; nothing extracted");
         const CatalogueEntry& raw = e.raw;
@@ -450,6 +455,27 @@ int Extraction::Write() {
     return kExitOk;
 }
 
+// -p: every planned entry's bytes, in order, to standard output; what was
+// said of damage goes to standard error, as everything else does.
+int Extraction::WriteToStandardOutput() {
+    errno = 0;
+    FILE* in = StreamOpen(installer_.path.c_str(), "rb");
+    if (!in) return Error(kExitIo, Shown(installer_.path) + ": cannot open it: " + sys::ErrorText(errno));
+    int code = kExitOk;
+    Output* out = options_.toStandardOutput;
+    for (Planned& p : plan_) {
+        if (Available(p.entry->raw) > 0 && !SeekEntry(in, *p.entry)) {
+            code = Error(kExitIo, ReadFailure(installer_, *p.entry, errno));
+            break;
+        }
+        code = p.entry->compressed() ? ExpandCompressed(in, p, out) : CopyStored(in, p, out);
+        if (code != kExitOk) break;
+        if (!p.damage.empty()) Warning(p.damage + "; written as the decoder gives it");
+    }
+    StreamClose(in);
+    return code;
+}
+
 // Everything about the installer itself, before any destination is looked at.
 int Extraction::Check() {
     int code = Read();
@@ -460,6 +486,17 @@ int Extraction::Check() {
 
 int Extraction::Run() {
     int code = Check();
+    if (code == kExitOk && options_.toStandardOutput) {
+        code = WriteToStandardOutput();
+        if (code != kExitOk) return code;
+        uint64_t total = 0;
+        for (const Planned& p : plan_) total += p.written;
+        if (!Quiet())
+            std::fprintf(stderr, "%s: %zu files, %s bytes, written to standard output%s\n",
+                         Shown(installer_.path).c_str(), plan_.size(), Grouped(total).c_str(),
+                         damaged_ ? " (salvaged: damaged)" : "");
+        return damaged_ ? kExitBadData : kExitOk;
+    }
     if (code == kExitOk) code = CheckDestinations();
     if (code == kExitOk) code = CheckSpace();
     if (code == kExitOk) code = Write();
@@ -491,15 +528,34 @@ int Extract(const Args& args) {
     Options options;
     options.dir = sys::WithoutTrailingSeparators(args.has("directory") ? args.value("directory") : ".");
     if (options.dir.empty()) return UsageError("extract", "-d needs a folder");
+    if (args.has("directory") && args.has("stdout")) return UsageError("extract", "-d and -p exclude each other");
     options.force = args.has("force");
     options.salvage = args.has("salvage");
     for (const std::string& path : args.positional) {
         sys::FileId id;
         if (sys::FileIdOf(path, &id)) options.installers.push_back(id);
     }
+    Selection selection(args.values("include"));
+    options.selection = &selection;
+    Output standardOutput;
+    if (args.has("stdout")) {
+        std::string error;
+        int code = kExitOk;
+        if (!standardOutput.Open("-", options.force, {}, options.force, &error, &code))
+            return UsageError("extract", error);
+        options.toStandardOutput = &standardOutput;
+    }
 
     int code = kExitOk;
-    for (const std::string& path : args.positional) code = WorstExit(code, Extraction(path, options).Run());
+    for (const std::string& path : args.positional) {
+        Extraction extraction(path, options);
+        code = WorstExit(code, extraction.Run());
+        InstallerFile named;
+        named.path = path;
+        if (extraction.Listed()) code = WorstExit(code, selection.ReportUnmatched(named));
+    }
+    std::string error;
+    if (options.toStandardOutput && !standardOutput.Commit(&error)) code = WorstExit(code, Error(kExitIo, error));
     return code;
 }
 

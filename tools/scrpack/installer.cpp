@@ -488,14 +488,16 @@ std::vector<std::string> SafeComponents(const std::string& name) {
 }
 
 Problem CheckEntryName(const InstallerFile& installer, const InstallerEntry& entry) {
+    Problem problem;
     if (entry.name.empty())
-        return Found(kExitUsage,
-                     Shown(installer.path) + ": the file name is too long for the installer's names " + "(rename it)");
-    if (SafeComponents(entry.name).empty())
-        return Found(kExitUsage, Shown(installer.path) + ": entry " + std::to_string(entry.index) +
-                                     " would install to \"" + Shown(entry.name, true) +
-                                     "\", which leaves the Windows directory (rename the installer)");
-    return Problem();
+        problem = Found(kExitUsage,
+                        Shown(installer.path) + ": the file name is too long for the installer's names " + "(rename it)");
+    else if (SafeComponents(entry.name).empty())
+        problem = Found(kExitUsage, Shown(installer.path) + ": entry " + std::to_string(entry.index) +
+                                        " would install to \"" + Shown(entry.name, true) +
+                                        "\", which leaves the Windows directory (rename the installer)");
+    problem.rename = problem.found();
+    return problem;
 }
 
 Problem CheckInstaller(const std::string& path, InstallerFile* installer, int* compressed) {

@@ -65,6 +65,7 @@ struct InstallerFile {
 struct Problem {
     int exit = 0;
     std::string message;
+    bool rename = false;  // sound, but its file name gives names the installer refuses
     bool found() const { return exit != 0; }
 };
 

@@ -122,7 +122,7 @@ bool Output::Open(const std::string& path, bool force, const std::vector<std::st
     destination_ = path;
     if (path == "-") {
         if (!toTerminalOk && sys::IsTerminal(stdout)) {
-            *error = "standard output is a terminal; compressed bytes are not written there (use -f to force)";
+            *error = "standard output is a terminal; binary data is not written there (use -f to force)";
             return false;
         }
         sys::UseBinary(stdout);

@@ -20,12 +20,14 @@ namespace scrpack {
 
 namespace {
 
-// The stub: --stub, else $SCRPACK_STUB, else the places where the system
-// keeps the one installed with the program. "" with *looked naming the
-// places tried.
-std::string FindStub(const Args& args, std::string* looked) {
+// The stub: --stub, else $SCRPACK_STUB (*fromVariable), else the places
+// where the system keeps the one installed with the program. "" with
+// *looked naming the places tried.
+std::string FindStub(const Args& args, std::string* looked, bool* fromVariable) {
+    *fromVariable = false;
     if (args.has("stub")) return args.value("stub");
     std::string fromEnvironment = sys::Environment("SCRPACK_STUB");
+    *fromVariable = !fromEnvironment.empty();
     if (!fromEnvironment.empty()) return fromEnvironment;
     *looked = std::string(sys::kStubVariable) + " (not set)";
     for (const std::string& place : sys::StubPlaces()) {
@@ -112,6 +114,23 @@ bool RoundTrips(const authoring::Package& pkg, const authoring::PackRequest& req
     return true;
 }
 
+// A stub that is an installer already, or is signed, is refused with what
+// to do instead: the package writer would take the first only when its
+// package is small, and a signature covers the file as it was signed.
+int CheckStub(const std::string& stubPath) {
+    InstallerFile stub;
+    Problem problem = ReadInstaller(stubPath, &stub);
+    if (!problem.found())
+        return Error(kExitBadData, Shown(stubPath) + ": is an installer (its package holds " +
+                                       std::to_string(stub.entries.size()) +
+                                       " files), not a bare stub; give --stub the stub it was made from");
+    if (stub.isSigned())
+        return Error(kExitBadData, Shown(stubPath) +
+                                       ": is signed; a signature covers the file as it was signed, and packing "
+                                       "changes it: pack an unsigned stub, then sign the installer");
+    return kExitOk;
+}
+
 int ReadInputs(const Args& args, authoring::PackRequest* request) {
     std::string error;
     for (const std::string& path : args.positional) {
@@ -139,14 +158,20 @@ int Pack(const Args& args) {
 
     authoring::PackRequest request;
     std::string looked;
-    request.stubPath = FindStub(args, &looked);
+    bool fromVariable;
+    request.stubPath = FindStub(args, &looked, &fromVariable);
     if (request.stubPath.empty())
         return Error(kExitUsage, "pack: no stub found; looked at " + looked + "; name one with --stub");
+    if (fromVariable && sys::TargetAt(request.stubPath) == sys::Node::Missing)
+        return Error(kExitUsage, Shown(request.stubPath) + ": no such file, named by " + sys::kStubVariable +
+                                     " as the stub; set it to a stub, or name one with --stub");
+    int code = CheckStub(request.stubPath);
+    if (code != kExitOk) return code;
     request.storeAll = args.has("store");
     std::string output = args.value("output");
     std::string problem;
     if (!authoring::Utf8ToCp1252(sys::Utf8FromHost(args.value("title")), &request.title, &problem))
-        return UsageError("pack", "the title: " + problem);
+        return Error(kExitUsage, "pack: the title: " + problem);
     if (args.has("first-number")) {
         uint64_t number;
         if (!ParseNumber(args.value("first-number"), 0xFFFF, &number))
@@ -156,7 +181,6 @@ int Pack(const Args& args) {
     std::vector<std::string> inputs = args.positional;
     inputs.push_back(request.stubPath);
     Output out;
-    int code = kExitOk;
     if (!out.Open(output, args.has("force"), inputs, args.has("force"), &error, &code)) return Error(code, error);
     code = ReadInputs(args, &request);
     if (code == kExitOk) code = CheckNames(request, output);
