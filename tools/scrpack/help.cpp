@@ -305,7 +305,7 @@ std::string BashCompletion() {
            "        COMPREPLY=($(compgen -W \"$actions -q --quiet -h --help -V --version\" -- \"$cur\"))\n"
            "        return\n"
            "    fi\n"
-           "    if [[ $action == help ]]; then\n"
+           "    if [[ $action == help && $cur != -* ]]; then\n"
            "        [[ $cword -eq $((i + 1)) ]] && COMPREPLY=($(compgen -W \"$actions\" -- \"$cur\"))\n"
            "        return\n"
            "    fi\n"
