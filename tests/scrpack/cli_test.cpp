@@ -8,6 +8,9 @@
 
 #include <cstdio>
 
+#include <pty.h>
+#include <unistd.h>
+
 #ifndef SCRPACK_MAN_PAGE
 #error "SCRPACK_MAN_PAGE must name the man page's source"
 #endif
@@ -38,7 +41,8 @@ std::vector<std::string> WideLines(const std::string& text) {
 std::set<std::string> Completions(const std::vector<std::string>& words) {
     std::string script = "source " + Quote(SCRPACK_COMPLETION) + "; COMP_WORDS=(";
     for (const std::string& w : words) script += Quote(w) + " ";
-    script += "); COMP_CWORD=" + std::to_string(words.size() - 1) + "; COMPREPLY=(); _scrpack; printf '%s\\n' \"${COMPREPLY[@]}\"";
+    script += "); COMP_CWORD=" + std::to_string(words.size() - 1) +
+              "; COMPREPLY=(); _scrpack; printf '%s\\n' \"${COMPREPLY[@]}\"";
     std::string command = "bash -c " + Quote(script);
     std::set<std::string> offered;
     FILE* pipe = popen(command.c_str(), "r");
@@ -145,7 +149,7 @@ TEST_F(Scrpack, IncludePicksEntriesByTheirPath) {
         {{"*.scr", "*.txt"}, {"SUNSET.SCR", data + "FILE0013.txt"}, 0, ""},
         {{"*.scr", "*.nothing"}, {"SUNSET.SCR"}, 1, "*.nothing"},
         {{"*/*.txt"}, {}, 1, "*/*.txt"},  // '*' stays within one folder
-        {{"SUNSET"}, {}, 1, "SUNSET"},     // the whole name
+        {{"SUNSET"}, {}, 1, "SUNSET"},    // the whole name
     };
     for (const Case& c : cases) {
         std::string line;
@@ -215,8 +219,9 @@ TEST_F(Scrpack, StandardInputAndVerifyJson) {
     char buffer[512];
     while (std::fgets(buffer, sizeof buffer, pipe)) seen += buffer;
     if (pclose(pipe) != 0 && seen.find("not found") != std::string::npos) GTEST_SKIP() << "no python3";
-    EXPECT_EQ(seen, "ok:4:True not an installer:0:False damaged:4:False unreadable:0:False\n"
-                    "ok ok damaged damaged\n")  // cut inside the last two
+    EXPECT_EQ(seen,
+              "ok:4:True not an installer:0:False damaged:4:False unreadable:0:False\n"
+              "ok ok damaged damaged\n")  // cut inside the last two
         << v.out;
 }
 
@@ -232,7 +237,8 @@ TEST_F(Scrpack, SignedInstallersListVerifyAndExtract) {
                            " -days 1 -subj /CN=Throwaway >/dev/null 2>&1")
                               .c_str()),
               0);
-    for (const auto& [in, out] : {std::pair<std::string, std::string>{"Sunset.exe", "Signed.exe"}, {"stub.exe", "signed-stub.exe"}})
+    for (const auto& [in, out] :
+         {std::pair<std::string, std::string>{"Sunset.exe", "Signed.exe"}, {"stub.exe", "signed-stub.exe"}})
         ASSERT_EQ(std::system(("osslsigncode sign -certs " + cert + " -key " + key + " -in " + Quote(Path(in)) +
                                " -out " + Quote(Path(out)) + " >/dev/null 2>&1")
                                   .c_str()),
@@ -253,13 +259,84 @@ TEST_F(Scrpack, SignedInstallersListVerifyAndExtract) {
 
     // Signing comes after packing: a signed stub, or an installer given as
     // the stub, is refused with what to do.
-    for (const auto& [stub, mention] : {std::pair<std::string, std::string>{"signed-stub.exe", "is signed"},
-                                        {"Signed.exe", "is an installer"}}) {
-        Outcome pack = Run({"pack", "-o", Path("o.exe"), "--stub", Path(stub), "--title", "T", Path("sunset.scr"),
-                            Path("scene.dat")});
+    for (const auto& [stub, mention] :
+         {std::pair<std::string, std::string>{"signed-stub.exe", "is signed"}, {"Signed.exe", "is an installer"}}) {
+        Outcome pack = Run(
+            {"pack", "-o", Path("o.exe"), "--stub", Path(stub), "--title", "T", Path("sunset.scr"), Path("scene.dat")});
         EXPECT_EQ(pack.exit, 2) << stub;
         EXPECT_NE(pack.err.find(mention), std::string::npos) << pack.err;
         EXPECT_FALSE(fs::exists(Path("o.exe")));
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Runs scrpack with standard output and error on a new pseudo-terminal, and
+// with the progress shown from the start: what the terminal received.
+std::string OnTerminal(const std::vector<std::string>& args) {
+    int terminal = -1;
+    pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        setenv("SCRPACK_PROGRESS_DELAY_MS", "0", 1);
+        std::vector<char*> argv = {const_cast<char*>(SCRPACK_PATH)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(SCRPACK_PATH, argv.data());
+        _exit(127);
+    }
+    std::string seen;
+    if (child < 0) return seen;
+    char buffer[4096];
+    for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) seen.append(buffer, size_t(got));
+    close(terminal);
+    waitpid(child, nullptr, 0);
+    return seen;
+}
+
+TEST_F(Scrpack, ProgressOnATerminalOnlyAndClearedAtTheEnd) {
+    PutInputs();
+    ASSERT_EQ(PackStandard("Sunset.exe").exit, 0);
+    ASSERT_EQ(Run({"compress", Path("sunset.scr"), Path("s.stream")}).exit, 0);
+    const std::string size = std::to_string(Get("sunset.scr").size());
+    struct Case {
+        std::vector<std::string> args;
+        std::string shown;  // the progress line's start
+    } cases[] = {
+        {{"verify", Path("Sunset.exe")}, "Sunset.exe: verifying: "},
+        {{"extract", "-d", Path("win"), Path("Sunset.exe")}, "Sunset.exe: extracting: "},
+        {{"compress", "-f", Path("notes.txt"), Path("n.stream")}, "notes.txt: compressing: "},
+        {{"expand", "-f", "--size", size, Path("s.stream"), Path("back.scr")}, "s.stream: expanding: "},
+        {{"pack", "-f", "-o", Path("o.exe"), "--stub", Path("stub.exe"), "--title", "T", Path("sunset.scr"),
+          Path("scene.dat")},
+         "o.exe: packing: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        fs::remove_all(Path("win"));
+        std::string seen = OnTerminal(c.args);
+        size_t shown = seen.rfind(c.shown);
+        ASSERT_NE(shown, std::string::npos) << seen;
+        EXPECT_NE(seen.find(" bytes, ", shown), std::string::npos) << seen;
+        EXPECT_NE(seen.find(" %, ", shown), std::string::npos) << seen;
+        // Cleared (blanks back to the line's start) before what comes after it.
+        size_t cleared = seen.find("\r", shown);
+        ASSERT_NE(cleared, std::string::npos) << seen;
+        size_t back = seen.find_first_not_of(' ', cleared + 1);
+        EXPECT_GT(back, cleared + 1) << seen;
+        EXPECT_EQ(seen[back], '\r') << seen;
+
+        fs::remove_all(Path("win"));
+        std::vector<std::string> quiet = c.args;
+        quiet.insert(quiet.begin() + 1, "-q");
+        EXPECT_EQ(OnTerminal(quiet), "") << "-q shows no progress";
+        fs::remove_all(Path("win"));
+        setenv("SCRPACK_PROGRESS_DELAY_MS", "0", 1);
+        Outcome piped = Run(c.args);
+        unsetenv("SCRPACK_PROGRESS_DELAY_MS");
+        EXPECT_EQ(piped.exit, 0) << piped.err;
+        EXPECT_EQ(piped.err.find(c.shown), std::string::npos) << "no progress when standard error is a file";
     }
 }
 

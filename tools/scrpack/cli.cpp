@@ -2,6 +2,7 @@
 #include "tools/scrpack/cli.h"
 
 #include "tools/authoring/codepage.h"
+#include "tools/authoring/encoder.h"
 #include "tools/scrpack/system.h"
 
 #include <cerrno>
@@ -157,6 +158,7 @@ bool Quiet() {
 }
 
 int Error(int code, const std::string& message) {
+    ClearProgress();
     FlushOutput();  // results so far come first
     std::fprintf(stderr, "scrpack: %s\n", message.c_str());
     std::fflush(stderr);  // where it is buffered (a Windows console), now
@@ -165,6 +167,7 @@ int Error(int code, const std::string& message) {
 
 void Warning(const std::string& message) {
     if (gQuiet) return;
+    ClearProgress();
     FlushOutput();
     std::fprintf(stderr, "scrpack: warning: %s\n", message.c_str());
     std::fflush(stderr);
@@ -172,6 +175,7 @@ void Warning(const std::string& message) {
 
 void Say(const std::string& line) {
     if (gQuiet) return;
+    ClearProgress();
     std::printf("%s\n", line.c_str());
     FlushOutput();  // progress shows as it is made, also where output is buffered
 }
@@ -276,6 +280,131 @@ std::string JsonString(const std::string& utf8) {
         }
     }
     return out + "\"";
+}
+
+namespace {
+
+Progress* gProgress = nullptr;  // the one shown, or to be shown
+
+void TickProgress(void* progress) {
+    static_cast<Progress*>(progress)->Draw();
+}
+
+}  // namespace
+
+Progress::Progress(const std::string& what, uint64_t total) : what_(what), total_(total) {
+    if (Quiet() || !sys::IsTerminal(stderr) || gProgress) return;
+    std::string delay = sys::Environment("SCRPACK_PROGRESS_DELAY_MS");
+    uint64_t ms;
+    if (!delay.empty() && ParseNumber(delay, 3600000, &ms)) delay_ = ms;
+    start_ = sys::Milliseconds();
+    auto* ticker = new sys::Ticker;
+    active_ = ticker->Start(TickProgress, this, 100);
+    if (!active_) {
+        delete ticker;
+        return;
+    }
+    ticker_ = ticker;
+    gProgress = this;
+}
+
+Progress::~Progress() {
+    if (!active_) return;
+    auto* ticker = static_cast<sys::Ticker*>(ticker_);
+    ticker->Stop();
+    delete ticker;
+    Clear();
+    gProgress = nullptr;
+}
+
+void Progress::Set(uint64_t done) {
+    if (!active_) return;
+    auto* ticker = static_cast<sys::Ticker*>(ticker_);
+    ticker->Lock();
+    done_ = done;
+    Draw();
+    ticker->Unlock();
+}
+
+void Progress::Follow(FILE* stream, uint64_t from) {
+    if (!active_) return;
+    auto* ticker = static_cast<sys::Ticker*>(ticker_);
+    ticker->Lock();
+    followed_ = stream;
+    from_ = from;
+    ticker->Unlock();
+}
+
+void Progress::Unfollow(uint64_t bytes) {
+    if (!active_) return;
+    auto* ticker = static_cast<sys::Ticker*>(ticker_);
+    ticker->Lock();
+    followed_ = nullptr;
+    done_ += bytes;
+    Draw();
+    ticker->Unlock();
+}
+
+// With the ticker's lock held.
+void Progress::Draw() {
+    uint64_t now = sys::Milliseconds();
+    if (now - start_ < delay_ || (lastDraw_ && now - lastDraw_ < 100)) return;
+    lastDraw_ = now;
+    uint64_t done = done_;
+    if (followed_) {
+        long at = std::ftell(followed_);  // the stream's own lock keeps this safe
+        if (at >= 0 && uint64_t(at) > from_) done += uint64_t(at) - from_;
+    }
+    if (done > total_) done = total_;
+    double seconds = double(now - start_) / 1000.0;
+    char figures[96];
+    std::snprintf(figures, sizeof figures, ", %u %%, %.1f MB/s", total_ ? unsigned(done * 100 / total_) : 100u,
+                  seconds > 0 ? double(done) / 1e6 / seconds : 0.0);
+    std::string line = ": " + Grouped(done) + " of " + Grouped(total_) + " bytes" + figures;
+    std::string what = what_;
+    if (what.size() + line.size() > 79) what = "..." + what.substr(what.size() + line.size() + 3 - 79);
+    line = what + line;
+    size_t width = line.size();
+    if (width < shownWidth_) line += std::string(shownWidth_ - width, ' ');
+    std::fprintf(stderr, "\r%s", line.c_str());
+    std::fflush(stderr);
+    shownWidth_ = width;
+}
+
+void Progress::Clear() {
+    if (!shownWidth_) return;
+    std::fprintf(stderr, "\r%s\r", std::string(shownWidth_, ' ').c_str());
+    std::fflush(stderr);
+    shownWidth_ = 0;
+}
+
+namespace {
+
+struct EncodeMeter {
+    Progress* progress = nullptr;
+    uint64_t before = 0;  // the bytes of the streams encoded whole
+} gEncodeMeter;
+
+void OnEncode(uint64_t done, uint64_t size, void* context) {
+    EncodeMeter* meter = static_cast<EncodeMeter*>(context);
+    meter->progress->Set(meter->before + done);
+    if (done == size) meter->before += size;
+}
+
+}  // namespace
+
+void FollowEncoding(Progress* progress) {
+    gEncodeMeter = EncodeMeter();
+    gEncodeMeter.progress = progress;
+    authoring::SetEncodeProgress(progress ? OnEncode : nullptr, &gEncodeMeter);
+}
+
+void ClearProgress() {
+    if (!gProgress) return;
+    auto* ticker = static_cast<sys::Ticker*>(gProgress->ticker_);
+    ticker->Lock();
+    gProgress->Clear();
+    ticker->Unlock();
 }
 
 }  // namespace scrpack

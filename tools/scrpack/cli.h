@@ -35,7 +35,7 @@ struct OptionSpec {
 extern const OptionSpec kCommonOptions[2];
 
 struct Args {
-    std::vector<std::string> positional;                      // "-" is positional: standard input or output
+    std::vector<std::string> positional;                    // "-" is positional: standard input or output
     std::map<std::string, std::vector<std::string>> given;  // by long name: every value, in order ("" for a flag)
 
     bool has(const char* longName) const { return given.count(longName) != 0; }
@@ -75,6 +75,48 @@ void FlushOutput();
 int TakeOutputFailure();
 // A usage error of `action`: the message and where its help is.
 int UsageError(const std::string& action, const std::string& message);
+
+// --- Progress ----------------------------------------------------------------
+// Long work's progress on standard error: "WHAT: 12,582,912 of 62,914,560
+// bytes, 20 %, 4.8 MB/s", rewritten in place and cleared at the end (and
+// before any message). Only when standard error is a terminal and -q is not
+// given, and once the work has taken a second ($SCRPACK_PROGRESS_DELAY_MS
+// says how long instead, for tests). A thread of its own redraws it while
+// the work is inside one long call (the decoder, the encoder).
+class Progress {
+public:
+    Progress(const std::string& what, uint64_t total);
+    ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    // Bytes done so far (of `total`).
+    void Set(uint64_t done);
+    // While `stream` is read from `from` on, how far it got counts as done
+    // too, from the done so far; Unfollow takes `bytes` as done instead.
+    void Follow(FILE* stream, uint64_t from);
+    void Unfollow(uint64_t bytes);
+
+    // Called by the ticker.
+    void Draw();
+
+private:
+    void Clear();
+    friend void ClearProgress();
+
+    bool active_ = false;
+    std::string what_;
+    uint64_t total_ = 0, done_ = 0, from_ = 0;
+    FILE* followed_ = nullptr;
+    uint64_t start_ = 0, delay_ = 1000, lastDraw_ = 0;
+    size_t shownWidth_ = 0;  // of the line on the terminal; 0: none
+    void* ticker_ = nullptr;
+};
+// The encoder's progress, stream after stream, counted into `progress`
+// until it is called with nullptr.
+void FollowEncoding(Progress* progress);
+// Clears the progress line shown, if any, before a message.
+void ClearProgress();
 
 // --- Showing bytes -----------------------------------------------------------
 // Host text (a path, an argument, a name made of them; see system.h) as

@@ -140,7 +140,13 @@ int Compress(const Args& args) {
     std::vector<uint8_t> data;
     code = ReadInput(inPath, kLargestEntry, "2 GiB or more; a compressed entry holds less", &data);
     if (code != kExitOk) return code;
-    std::vector<uint8_t> stream = authoring::EncodeStream(data.data(), data.size());
+    std::vector<uint8_t> stream;
+    {
+        Progress progress(NameOf(inPath) + ": compressing", data.size());
+        FollowEncoding(&progress);
+        stream = authoring::EncodeStream(data.data(), data.size());
+        FollowEncoding(nullptr);
+    }
     if (!stream.empty()) out.Write(stream.data(), stream.size());  // a failure is reported by Commit
     if (!out.Commit(&error)) return Error(kExitIo, error);
     Summary(out, NameOf(inPath) + ": " + Grouped(data.size()) + " bytes -> " + OutName(outPath) + ": " +
@@ -193,7 +199,10 @@ int Expand(const Args& args) {
     FILE* in = regular ? StreamOpen(inPath.c_str(), "rb") : spooled;
     if (!in) return Error(kExitIo, NameOf(inPath) + ": cannot open it: " + sys::ErrorText(errno));
     errno = 0;
+    Progress progress(NameOf(inPath) + ": expanding", stored);
+    progress.Follow(in, 0);
     ExpandStream(in, out.stream(), (uint32_t)size, (uint32_t)stored, DECODE_TO_ORIGINAL_SIZE);
+    progress.Unfollow(stored);
     int readError = ReadFailed() ? (errno ? errno : EIO) : 0;
     if (WriteFailed()) out.NoteWriteFailure();
     StreamClose(in);

@@ -105,12 +105,14 @@ private:
     int ExpandCompressed(FILE* in, Planned& p, Output* out);
     int WriteFailure(Output* out);
     uint32_t Available(const CatalogueEntry& e) const;
+    uint64_t StoredToWrite() const;
     void Damaged(Planned& p, const std::string& what);
 
     const std::string path_;
     const Options& options_;
     InstallerFile installer_;
     std::vector<Planned> plan_;
+    Progress* progress_ = nullptr;            // while the entries are written
     std::vector<HeldFolder> folders_;         // each after its parent; held until the extraction ends
     std::map<std::string, size_t> folderAt_;  // by the path below dir ("" for dir)
     bool damaged_ = false;                    // --salvage met damage
@@ -186,9 +188,15 @@ int Extraction::CheckStreams() {
     FILE* in = StreamOpen(installer_.path.c_str(), "rb");
     if (!in) return Error(kExitIo, Shown(installer_.path) + ": cannot open it: " + sys::ErrorText(errno));
     int code = kExitOk;
+    uint64_t total = 0;
+    for (const Planned& p : plan_)
+        if (p.entry->compressed()) total += Available(p.entry->raw);
+    Progress progress(Shown(installer_.path) + ": checking", total);
     for (Planned& p : plan_) {
         if (!p.entry->compressed()) continue;
+        progress.Follow(in, p.entry->raw.fileOffset);
         Problem problem = CheckStream(in, installer_, *p.entry);
+        progress.Unfollow(Available(p.entry->raw));
         if (!problem.found()) continue;
         if (problem.exit == kExitBadData && options_.salvage) {
             Damaged(p, problem.message);
@@ -375,7 +383,9 @@ int Extraction::WriteEntry(FILE* in, Planned& p, Output* out) {
         return Error(kExitIo, error + "; nothing extracted");
     if (Available(p.entry->raw) > 0 && !SeekEntry(in, *p.entry))
         return Error(kExitIo, ReadFailure(installer_, *p.entry, errno) + "; nothing extracted");
+    if (progress_) progress_->Follow(in, p.entry->raw.fileOffset);
     int code = p.entry->compressed() ? ExpandCompressed(in, p, out) : CopyStored(in, p, out);
+    if (progress_) progress_->Unfollow(Available(p.entry->raw));
     if (code != kExitOk) return code;
     if (!out->Finish(&error)) return Error(kExitIo, error + "; nothing extracted");
     if (!p.damage.empty())
@@ -430,11 +440,16 @@ int Extraction::Write() {
         return Error(kExitIo, Shown(installer_.path) + ": cannot open it: " + sys::ErrorText(error));
     }
     std::vector<std::unique_ptr<Output>> outputs;
-    for (Planned& p : plan_) {
-        outputs.emplace_back(new Output);
-        code = WriteEntry(in, p, outputs.back().get());
-        if (code != kExitOk) break;
-        if (gEntryWritten) gEntryWritten(p.entry->index);
+    {
+        Progress progress(Shown(installer_.path) + ": extracting", StoredToWrite());
+        progress_ = &progress;
+        for (Planned& p : plan_) {
+            outputs.emplace_back(new Output);
+            code = WriteEntry(in, p, outputs.back().get());
+            if (code != kExitOk) break;
+            if (gEntryWritten) gEntryWritten(p.entry->index);
+        }
+        progress_ = nullptr;
     }
     StreamClose(in);
     if (code == kExitOk) code = CheckFoldersStayed();
@@ -455,6 +470,13 @@ int Extraction::Write() {
     return kExitOk;
 }
 
+// The stored bytes the planned entries take from the installer.
+uint64_t Extraction::StoredToWrite() const {
+    uint64_t total = 0;
+    for (const Planned& p : plan_) total += Available(p.entry->raw);
+    return total;
+}
+
 // -p: every planned entry's bytes, in order, to standard output; what was
 // said of damage goes to standard error, as everything else does.
 int Extraction::WriteToStandardOutput() {
@@ -463,12 +485,15 @@ int Extraction::WriteToStandardOutput() {
     if (!in) return Error(kExitIo, Shown(installer_.path) + ": cannot open it: " + sys::ErrorText(errno));
     int code = kExitOk;
     Output* out = options_.toStandardOutput;
+    Progress progress(Shown(installer_.path) + ": extracting", StoredToWrite());
     for (Planned& p : plan_) {
         if (Available(p.entry->raw) > 0 && !SeekEntry(in, *p.entry)) {
             code = Error(kExitIo, ReadFailure(installer_, *p.entry, errno));
             break;
         }
+        progress.Follow(in, p.entry->raw.fileOffset);
         code = p.entry->compressed() ? ExpandCompressed(in, p, out) : CopyStored(in, p, out);
+        progress.Unfollow(Available(p.entry->raw));
         if (code != kExitOk) break;
         if (!p.damage.empty()) Warning(p.damage + "; written as the decoder gives it");
     }

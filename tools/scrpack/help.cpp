@@ -222,21 +222,24 @@ std::vector<OptionSpec> AllOptions(const ActionSpec& action) {
 }
 
 std::string ToolHelp() {
-    std::string out = "usage: scrpack [-q] ACTION [OPTION...] [ARGUMENT...]\n"
-                      "       scrpack help [ACTION] | --help | --version\n"
-                      "\n"
-                      "Packs, inspects and unpacks screen saver installers.\n"
-                      "\n";
+    std::string out =
+        "usage: scrpack [-q] ACTION [OPTION...] [ARGUMENT...]\n"
+        "       scrpack help [ACTION] | --help | --version\n"
+        "\n"
+        "Packs, inspects and unpacks screen saver installers.\n"
+        "\n";
     for (const ActionSpec& action : Actions())
         out += "  " + std::string(action.name) + std::string(10 - std::string(action.name).size(), ' ') +
                Wrap(action.summary, 12, 12);
     out += "\n" + OptionsHelp({kCommonOptions[0], {'V', "version", nullptr, "print the version"}, kCommonOptions[1]});
     out += "\n" +
-           Wrap("Options go anywhere before \"--\", as getopt_long takes them: short ones grouped (-fq), values "
-                "joined or apart (-dDIR, -d DIR, --directory=DIR), long ones abbreviated to any unique prefix.") +
+           Wrap(
+               "Options go anywhere before \"--\", as getopt_long takes them: short ones grouped (-fq), values "
+               "joined or apart (-dDIR, -d DIR, --directory=DIR), long ones abbreviated to any unique prefix.") +
            "\n" +
-           Wrap("Exit: 0 ok, 1 usage or I/O error, 2 bad data (an installer or stream that is damaged, or a file "
-                "that is not an installer). With several files, the worst of their verdicts.") +
+           Wrap(
+               "Exit: 0 ok, 1 usage or I/O error, 2 bad data (an installer or stream that is damaged, or a file "
+               "that is not an installer). With several files, the worst of their verdicts.") +
            Wrap("Environment: SCRPACK_STUB names the stub pack uses when --stub is not given.");
     if (*sys::kSystemNotes) out += "\n" + Wrap(sys::kSystemNotes);
     return out;

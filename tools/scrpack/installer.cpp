@@ -278,8 +278,8 @@ Problem OpenArgument(const std::string& argument, std::unique_ptr<SpooledInput>*
     input->reset(new SpooledInput);
     std::string error;
     int code;
-    if (!(*input)->Open(kLargestInstaller, "2 GiB or more: too large for an installer, which stays below 2 GiB",
-                        &error, &code))
+    if (!(*input)->Open(kLargestInstaller, "2 GiB or more: too large for an installer, which stays below 2 GiB", &error,
+                        &code))
         return Found(code, error);
     *path = (*input)->path();
     StandardInputs().insert(*path);
@@ -490,8 +490,8 @@ std::vector<std::string> SafeComponents(const std::string& name) {
 Problem CheckEntryName(const InstallerFile& installer, const InstallerEntry& entry) {
     Problem problem;
     if (entry.name.empty())
-        problem = Found(kExitUsage,
-                        Shown(installer.path) + ": the file name is too long for the installer's names " + "(rename it)");
+        problem = Found(kExitUsage, Shown(installer.path) + ": the file name is too long for the installer's names " +
+                                        "(rename it)");
     else if (SafeComponents(entry.name).empty())
         problem = Found(kExitUsage, Shown(installer.path) + ": entry " + std::to_string(entry.index) +
                                         " would install to \"" + Shown(entry.name, true) +
@@ -514,10 +514,16 @@ Problem CheckInstaller(const std::string& path, InstallerFile* installer, int* c
     errno = 0;
     FILE* in = StreamOpen(path.c_str(), "rb");
     if (!in) return Found(kExitIo, Shown(path) + ": cannot open it: " + Reason(errno));
+    uint64_t total = 0;
+    for (const InstallerEntry& e : installer->entries)
+        if (e.compressed()) total += e.raw.storedSize;
+    Progress progress(Shown(path) + ": verifying", total);
     for (const InstallerEntry& e : installer->entries) {
         if (!e.compressed()) continue;
         ++*compressed;
+        progress.Follow(in, e.raw.fileOffset);
         problem = CheckStream(in, *installer, e);
+        progress.Unfollow(e.raw.storedSize);
         if (problem.found()) break;
     }
     StreamClose(in);

@@ -155,8 +155,8 @@ public:
     int ReportUnmatched(const InstallerFile& installer);
 
 private:
-    std::vector<std::string> given_;    // as the user wrote them
-    std::vector<std::string> folded_;   // in the code page, '/'-separated, upper case
+    std::vector<std::string> given_;   // as the user wrote them
+    std::vector<std::string> folded_;  // in the code page, '/'-separated, upper case
     std::vector<bool> matched_;
 };
 

@@ -187,7 +187,15 @@ int Pack(const Args& args) {
     if (code != kExitOk) return code;
 
     authoring::Package pkg;
-    authoring::PackResult result = authoring::WritePackage(request, &pkg);
+    uint64_t total = 0;
+    for (const authoring::PackInput& file : request.files) total += file.bytes.size();
+    authoring::PackResult result;
+    {
+        Progress progress((output == "-" ? std::string("standard output") : Shown(output)) + ": packing", total);
+        if (!request.storeAll) FollowEncoding(&progress);
+        result = authoring::WritePackage(request, &pkg);
+        FollowEncoding(nullptr);
+    }
     if (result.fault != authoring::PackFault::None)
         return Error(ExitFor(result.fault), sys::Utf8FromHost(result.message));
     if (!RoundTrips(pkg, request, &error)) return Error(kExitBadData, error);

@@ -21,12 +21,12 @@ int Main(int argc, char** argv);
 // An option is one entry in `options` and its handling in `run`.
 struct ActionSpec {
     const char* name;
-    const char* summary;                 // one line of the tool's help
-    const char* usage;                   // what follows "scrpack NAME"
-    std::vector<const char*> about;      // paragraphs before the options
-    std::vector<OptionSpec> options;     // its own; kCommonOptions follow
-    std::vector<const char*> notes;      // paragraphs after the options
-    int (*run)(const Args& args);        // with -q already in effect
+    const char* summary;              // one line of the tool's help
+    const char* usage;                // what follows "scrpack NAME"
+    std::vector<const char*> about;   // paragraphs before the options
+    std::vector<OptionSpec> options;  // its own; kCommonOptions follow
+    std::vector<const char*> notes;   // paragraphs after the options
+    int (*run)(const Args& args);     // with -q already in effect
 };
 const std::vector<ActionSpec>& Actions();
 const ActionSpec* FindAction(const std::string& name);

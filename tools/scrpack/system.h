@@ -124,6 +124,31 @@ bool IsTerminal(FILE* stream);
 // with the same code whenever it comes (see OnInterrupt).
 void PrepareProcess();
 
+// Milliseconds from some fixed moment, never going back.
+uint64_t Milliseconds();
+
+// A thread that calls tick(context) every `ms` milliseconds until Stop, for
+// progress shown while the work goes on. Lock and Unlock exclude a tick, so
+// that what it reads is not changed under it. Interrupts are never taken on
+// that thread.
+class Ticker {
+public:
+    Ticker() = default;
+    ~Ticker() { Stop(); }
+    Ticker(const Ticker&) = delete;
+    Ticker& operator=(const Ticker&) = delete;
+    bool Start(void (*tick)(void*), void* context, unsigned ms);
+    // Waits for a tick under way; no tick comes after it.
+    void Stop();
+    void Lock();
+    void Unlock();
+
+    struct State;  // the system's
+
+private:
+    State* state_ = nullptr;
+};
+
 // The environment variable's value, or "" when it is not set.
 std::string Environment(const char* name);
 // Where pack looks for its stub after --stub and the environment variable

@@ -664,6 +664,71 @@ void PrepareProcess() {
     }
 }
 
+uint64_t Milliseconds() {
+    return GetTickCount64();
+}
+
+struct Ticker::State {
+    HANDLE thread = nullptr;
+    HANDLE stop = nullptr;  // an event: set by Stop
+    CRITICAL_SECTION lock;
+    void (*tick)(void*);
+    void* context;
+    unsigned ms;
+};
+
+namespace {
+
+DWORD WINAPI Tick(void* argument) {
+    Ticker::State* state = static_cast<Ticker::State*>(argument);
+    while (WaitForSingleObject(state->stop, state->ms) == WAIT_TIMEOUT) {
+        EnterCriticalSection(&state->lock);
+        state->tick(state->context);
+        LeaveCriticalSection(&state->lock);
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool Ticker::Start(void (*tick)(void*), void* context, unsigned ms) {
+    Stop();
+    State* state = new State;
+    state->tick = tick;
+    state->context = context;
+    state->ms = ms;
+    InitializeCriticalSection(&state->lock);
+    state->stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (state->stop) state->thread = CreateThread(nullptr, 0, Tick, state, 0, nullptr);
+    if (!state->thread) {
+        if (state->stop) CloseHandle(state->stop);
+        DeleteCriticalSection(&state->lock);
+        delete state;
+        return false;
+    }
+    state_ = state;
+    return true;
+}
+
+void Ticker::Stop() {
+    if (!state_) return;
+    SetEvent(state_->stop);
+    WaitForSingleObject(state_->thread, INFINITE);
+    CloseHandle(state_->thread);
+    CloseHandle(state_->stop);
+    DeleteCriticalSection(&state_->lock);
+    delete state_;
+    state_ = nullptr;
+}
+
+void Ticker::Lock() {
+    if (state_) EnterCriticalSection(&state_->lock);
+}
+
+void Ticker::Unlock() {
+    if (state_) LeaveCriticalSection(&state_->lock);
+}
+
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";

@@ -101,7 +101,9 @@ void PrintJson(const InstallerFile& installer, const Problem& problem, const std
                 problem.found() ? JsonString(Reason(problem, installer)).c_str() : "null");
     for (size_t i = 0; i < warnings.size(); i++) std::printf("%s%s", i ? ", " : "", JsonString(warnings[i]).c_str());
     std::printf("],\n   \"entries\": [");
-    std::vector<EntryVerdict> verdicts = CheckEntries(installer, !CheckLayout(installer).found());
+    // A sound installer's entries are all sound: each was checked already.
+    std::vector<EntryVerdict> verdicts = problem.found() ? CheckEntries(installer, !CheckLayout(installer).found())
+                                                         : std::vector<EntryVerdict>(installer.entries.size());
     for (size_t i = 0; i < installer.entries.size(); i++) {
         const InstallerEntry& e = installer.entries[i];
         std::string path = e.windowsName.empty() ? "" : PathText(e.name);
