@@ -318,7 +318,9 @@ bool SpooledInput::Open(uint64_t limit, const char* limitText, std::string* erro
         }
         break;
     }
-    return file_.Finish(error);
+    if (!file_.Finish(error)) return false;
+    file_.Reopen();
+    return true;
 }
 
 SpooledInput::~SpooledInput() {

@@ -65,6 +65,11 @@ public:
     void NoteWriteFailure();
     const std::string& path() const { return destination_; }
     bool toStandardOutput() const { return kind_ == Kind::StandardOutput; }
+    // A finished staged output, to be read again by its path before it is
+    // put in place or removed (sys::ReopenTemporaryIn).
+    void Reopen() {
+        if (!temporary_.empty()) sys::ReopenTemporaryIn(*folder_, temporary_);
+    }
     // Where a staged output is written until it is put in place.
     std::string temporaryPath() const { return temporary_.empty() ? "" : sys::JoinPath(folder_->path(), temporary_); }
 

@@ -105,6 +105,11 @@ bool RenameIn(const Folder& folder, const std::string& from, const std::string& 
 // Moves `name` to a new name no one else has, in the same folder; the name
 // in *aside. Call it with interrupts held: nothing would remove the file.
 bool MoveAsideIn(const Folder& folder, const std::string& name, std::string* aside);
+// A complete file from CreateTempFileIn that is to be opened again by its
+// path. On Windows the handle that lets an interrupt delete it is let go of,
+// as it would keep every other open out: an interrupt while the file is read
+// leaves it (.scrpack-*); RemoveFileIn still removes it.
+void ReopenTemporaryIn(const Folder& folder, const std::string& name);
 // Safe in an interrupt's cleanup for a file from CreateTempFileIn.
 bool RemoveFileIn(const Folder& folder, const std::string& name);
 

@@ -234,6 +234,8 @@ bool MoveAsideIn(const Folder& folder, const std::string& name, std::string* asi
     return true;
 }
 
+void ReopenTemporaryIn(const Folder&, const std::string&) {}  // removed by its name, opened or not
+
 bool RemoveFileIn(const Folder& folder, const std::string& name) {
     return unlinkat(Fd(folder), name.c_str(), 0) == 0;
 }

@@ -621,6 +621,16 @@ bool MoveAsideIn(const Folder& folder, const std::string& name, std::string* asi
     return Failed();
 }
 
+void ReopenTemporaryIn(const Folder& folder, const std::string& name) {
+    HoldInterrupts();
+    auto found = gTemporaries.find(TemporaryView{folder.handle(), &name});
+    if (found != gTemporaries.end() && found->second.own) {
+        CloseHandle(found->second.own);
+        found->second.own = nullptr;
+    }
+    ReleaseInterrupts();
+}
+
 bool RemoveFileIn(const Folder& folder, const std::string& name) {
     if (gInterrupted) return ClearTemporary(folder, name);
     ForgetTemporary(folder, name);
@@ -811,7 +821,8 @@ const char* const kInPlaceHelp =
     "symbolic link is replaced as a link (with -f), its target untouched.";
 const char* const kSystemNotes =
     "On Windows: arguments come in the console's ANSI code page and paths go to Windows as given (drive "
-    "letters, '\\' or '/', UNC paths); wildcards are expanded. Output is UTF-8 (a console is set to show it "
+    "letters, '\\' or '/', UNC paths); wildcards are expanded unless quoted, as a shell would (quote -I's "
+    "PATTERN). Output is UTF-8 (a console is set to show it "
     "while scrpack runs); lines written to a file or a pipe end in CR LF. Ctrl+C and Ctrl+Break end an action "
     "with exit 130, closing the console with 129, logging off or shutting down with 143, after removing what "
     "it had partly written.";
