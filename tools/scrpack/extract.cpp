@@ -243,7 +243,8 @@ int Extraction::HoldFolder(size_t parent, const std::string& name, size_t* at) {
     const HeldFolder& above = folders_[parent];
     std::string path = sys::JoinPath(above.path, name);
     HeldFolder held{std::unique_ptr<sys::Folder>(new sys::Folder), parent, name, above.toMake, {}, path};
-    const std::string link = Shown(path) + ": a symbolic link, which could lead outside " + Shown(options_.dir) +
+    const std::string link = Shown(installer_.path) + ": " + Shown(path) +
+                             ": a symbolic link, which could lead outside " + Shown(options_.dir) +
                              "; links below it are not followed; nothing extracted";
     if (!held.toMake) {
         switch (sys::NodeIn(*above.folder, name)) {
@@ -272,16 +273,18 @@ int Extraction::CheckDestination(const Planned& p) {
     sys::Node node = sys::NodeIn(folder, name);
     if (node == sys::Node::Missing) return kExitOk;
     if (node == sys::Node::Folder)
-        return Error(kExitIo, Shown(p.destination) + ": a folder stands where this file must go; nothing extracted");
+        return Error(kExitIo, Shown(installer_.path) + ": " + Shown(p.destination) +
+                                  ": a folder stands where this file must go; nothing extracted");
     sys::FileId id;
     if (sys::FileIdIn(folder, name, &id))
         for (const sys::FileId& installer : options_.installers)
             if (id == installer)
-                return Error(kExitUsage, Shown(p.destination) +
+                return Error(kExitUsage, Shown(installer_.path) + ": " + Shown(p.destination) +
                                              ": is an installer being extracted; nothing extracted "
                                              "(extract into another folder)");
     if (!options_.force)
-        return Error(kExitUsage, Shown(p.destination) + ": exists; nothing extracted (use -f to replace it)");
+        return Error(kExitUsage, Shown(installer_.path) + ": " + Shown(p.destination) +
+                                     ": exists; nothing extracted (use -f to replace it)");
     return kExitOk;
 }
 
@@ -517,8 +520,8 @@ int Extraction::Run() {
         uint64_t total = 0;
         for (const Planned& p : plan_) total += p.written;
         if (!Quiet())
-            std::fprintf(stderr, "%s: %zu files, %s bytes, written to standard output%s\n",
-                         Shown(installer_.path).c_str(), plan_.size(), Grouped(total).c_str(),
+            std::fprintf(stderr, "%s: %zu %s, %s bytes, written to standard output%s\n", Shown(installer_.path).c_str(),
+                         plan_.size(), plan_.size() == 1 ? "file" : "files", Grouped(total).c_str(),
                          damaged_ ? " (salvaged: damaged)" : "");
         return damaged_ ? kExitBadData : kExitOk;
     }
@@ -528,8 +531,8 @@ int Extraction::Run() {
     if (code != kExitOk) return code;
     uint64_t total = 0;
     for (const Planned& p : plan_) total += p.written;
-    Say(Shown(installer_.path) + ": " + std::to_string(plan_.size()) + " files, " + Grouped(total) +
-        " bytes, extracted into " + Shown(options_.dir) + (damaged_ ? " (salvaged: damaged)" : ""));
+    Say(Shown(installer_.path) + ": " + std::to_string(plan_.size()) + (plan_.size() == 1 ? " file, " : " files, ") +
+        Grouped(total) + " bytes, extracted into " + Shown(options_.dir) + (damaged_ ? " (salvaged: damaged)" : ""));
     return damaged_ ? kExitBadData : kExitOk;
 }
 
