@@ -300,9 +300,13 @@ TEST_F(Scrpack, ProgressOnATerminalOnlyAndClearedAtTheEnd) {
     ASSERT_EQ(PackStandard("Sunset.exe").exit, 0);
     ASSERT_EQ(Run({"compress", Path("sunset.scr"), Path("s.stream")}).exit, 0);
     const std::string size = std::to_string(Get("sunset.scr").size());
+    std::vector<uint8_t> cut = Get("Sunset.exe");
+    cut.resize(cut.size() - 2);
+    Put("Cut.exe", cut);
     struct Case {
         std::vector<std::string> args;
         std::string shown;  // the progress line's start
+        int exit = 0;
     } cases[] = {
         {{"verify", Path("Sunset.exe")}, "Sunset.exe: verifying: "},
         {{"extract", "-d", Path("win"), Path("Sunset.exe")}, "Sunset.exe: extracting: "},
@@ -311,6 +315,8 @@ TEST_F(Scrpack, ProgressOnATerminalOnlyAndClearedAtTheEnd) {
         {{"pack", "-f", "-o", Path("o.exe"), "--stub", Path("stub.exe"), "--title", "T", Path("sunset.scr"),
           Path("scene.dat")},
          "o.exe: packing: "},
+        // messages meanwhile: each on a line of its own
+        {{"extract", "--salvage", "-d", Path("win"), Path("Cut.exe")}, "Cut.exe: extracting: ", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -326,6 +332,8 @@ TEST_F(Scrpack, ProgressOnATerminalOnlyAndClearedAtTheEnd) {
         size_t back = seen.find_first_not_of(' ', cleared + 1);
         EXPECT_GT(back, cleared + 1) << seen;
         EXPECT_EQ(seen[back], '\r') << seen;
+        for (size_t at = 0; (at = seen.find("scrpack: ", at)) != std::string::npos; at++)
+            EXPECT_TRUE(at == 0 || seen[at - 1] == '\n' || seen[at - 1] == '\r') << seen;
 
         fs::remove_all(Path("win"));
         std::vector<std::string> quiet = c.args;
@@ -335,7 +343,7 @@ TEST_F(Scrpack, ProgressOnATerminalOnlyAndClearedAtTheEnd) {
         setenv("SCRPACK_PROGRESS_DELAY_MS", "0", 1);
         Outcome piped = Run(c.args);
         unsetenv("SCRPACK_PROGRESS_DELAY_MS");
-        EXPECT_EQ(piped.exit, 0) << piped.err;
+        EXPECT_EQ(piped.exit, c.exit) << piped.err;
         EXPECT_EQ(piped.err.find(c.shown), std::string::npos) << "no progress when standard error is a file";
     }
 }

@@ -158,7 +158,7 @@ bool Quiet() {
 }
 
 int Error(int code, const std::string& message) {
-    ClearProgress();
+    ProgressHeld held;
     FlushOutput();  // results so far come first
     std::fprintf(stderr, "scrpack: %s\n", message.c_str());
     std::fflush(stderr);  // where it is buffered (a Windows console), now
@@ -167,7 +167,7 @@ int Error(int code, const std::string& message) {
 
 void Warning(const std::string& message) {
     if (gQuiet) return;
-    ClearProgress();
+    ProgressHeld held;
     FlushOutput();
     std::fprintf(stderr, "scrpack: warning: %s\n", message.c_str());
     std::fflush(stderr);
@@ -175,7 +175,7 @@ void Warning(const std::string& message) {
 
 void Say(const std::string& line) {
     if (gQuiet) return;
-    ClearProgress();
+    ProgressHeld held;
     std::printf("%s\n", line.c_str());
     FlushOutput();  // progress shows as it is made, also where output is buffered
 }
@@ -399,12 +399,15 @@ void FollowEncoding(Progress* progress) {
     authoring::SetEncodeProgress(progress ? OnEncode : nullptr, &gEncodeMeter);
 }
 
-void ClearProgress() {
+ProgressHeld::ProgressHeld() {
     if (!gProgress) return;
-    auto* ticker = static_cast<sys::Ticker*>(gProgress->ticker_);
-    ticker->Lock();
+    ticker_ = gProgress->ticker_;
+    static_cast<sys::Ticker*>(ticker_)->Lock();
     gProgress->Clear();
-    ticker->Unlock();
+}
+
+ProgressHeld::~ProgressHeld() {
+    if (ticker_) static_cast<sys::Ticker*>(ticker_)->Unlock();
 }
 
 }  // namespace scrpack

@@ -102,7 +102,7 @@ public:
 
 private:
     void Clear();
-    friend void ClearProgress();
+    friend class ProgressHeld;
 
     bool active_ = false;
     std::string what_;
@@ -115,8 +115,18 @@ private:
 // The encoder's progress, stream after stream, counted into `progress`
 // until it is called with nullptr.
 void FollowEncoding(Progress* progress);
-// Clears the progress line shown, if any, before a message.
-void ClearProgress();
+// While one lives, the progress line is off the terminal (cleared, and not
+// drawn again), so that a message is written whole on a line of its own.
+class ProgressHeld {
+public:
+    ProgressHeld();
+    ~ProgressHeld();
+    ProgressHeld(const ProgressHeld&) = delete;
+    ProgressHeld& operator=(const ProgressHeld&) = delete;
+
+private:
+    void* ticker_ = nullptr;
+};
 
 // --- Showing bytes -----------------------------------------------------------
 // Host text (a path, an argument, a name made of them; see system.h) as
