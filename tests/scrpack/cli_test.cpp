@@ -69,9 +69,9 @@ TEST_F(Scrpack, HelpManPageAndCompletionNameEveryOptionOfTheTable) {
     EXPECT_EQ(tool.exit, 0);
     EXPECT_EQ(WideLines(tool.out), std::vector<std::string>());
     std::set<std::string> actions;
-    for (const scrpack::ActionSpec& action : scrpack::Actions()) actions.insert(action.name);
+    for (const scrpack::Action& action : scrpack::Actions()) actions.insert(action.name);
     EXPECT_EQ(Completions({"scrpack", "help", ""}), actions);
-    for (const scrpack::ActionSpec& action : scrpack::Actions()) {
+    for (const scrpack::Action& action : scrpack::Actions()) {
         SCOPED_TRACE(action.name);
         EXPECT_NE(tool.out.find(std::string("  ") + action.name + " "), std::string::npos);
         Outcome help = Run({"help", action.name});
@@ -79,7 +79,7 @@ TEST_F(Scrpack, HelpManPageAndCompletionNameEveryOptionOfTheTable) {
         EXPECT_EQ(Run({action.name, "--help"}).out, help.out);
         EXPECT_EQ(WideLines(help.out), std::vector<std::string>());
         std::set<std::string> offered = Completions({"scrpack", action.name, "-"});
-        for (const scrpack::OptionSpec& option : scrpack::AllOptions(action)) {
+        for (const scrpack::Option& option : scrpack::AllOptions(action)) {
             std::vector<std::string> names = {std::string("--") + option.longName};
             if (option.shortName) names.push_back(std::string("-") + option.shortName);
             for (const std::string& name : names) {

@@ -28,7 +28,7 @@ int WorstExit(int a, int b) {
     return a != kExitOk ? a : b;
 }
 
-const OptionSpec kCommonOptions[2] = {
+const Option kCommonOptions[2] = {
     {'q', "quiet", nullptr, "print only errors"},
     {'h', "help", nullptr, "show this help"},
 };
@@ -47,9 +47,9 @@ namespace {
 
 // The option `name` (without "--") stands for: its exact long name, or the
 // one long name it begins. nullptr with *error otherwise.
-const OptionSpec* FindLong(const std::vector<OptionSpec>& options, const std::string& name, std::string* error) {
-    std::vector<const OptionSpec*> begun;
-    for (const OptionSpec& option : options) {
+const Option* FindLong(const std::vector<Option>& options, const std::string& name, std::string* error) {
+    std::vector<const Option*> begun;
+    for (const Option& option : options) {
         if (name == option.longName) return &option;
         if (!name.empty() && std::string(option.longName).compare(0, name.size(), name) == 0) begun.push_back(&option);
     }
@@ -63,22 +63,21 @@ const OptionSpec* FindLong(const std::vector<OptionSpec>& options, const std::st
     return nullptr;
 }
 
-const OptionSpec* FindShort(const std::vector<OptionSpec>& options, char name) {
-    for (const OptionSpec& option : options)
+const Option* FindShort(const std::vector<Option>& options, char name) {
+    for (const Option& option : options)
         if (option.shortName && option.shortName == name) return &option;
     return nullptr;
 }
 
-std::string NameOf(const OptionSpec& option) {
+std::string NameOf(const Option& option) {
     return std::string("--") + option.longName;
 }
 
 }  // namespace
 
-bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& own, Args* out,
-               std::string* error) {
+bool ParseArgs(const std::vector<std::string>& args, const std::vector<Option>& own, Args* out, std::string* error) {
     *out = Args();
-    std::vector<OptionSpec> options = own;
+    std::vector<Option> options = own;
     options.insert(options.end(), std::begin(kCommonOptions), std::end(kCommonOptions));
     bool takingOptions = true;  // until "--"
     for (size_t i = 0; i < args.size(); i++) {
@@ -93,7 +92,7 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpe
         }
         if (arg[1] == '-') {  // --name, --name=value
             size_t eq = arg.find('=');
-            const OptionSpec* option = FindLong(options, arg.substr(2, eq == std::string::npos ? eq : eq - 2), error);
+            const Option* option = FindLong(options, arg.substr(2, eq == std::string::npos ? eq : eq - 2), error);
             if (!option) return false;
             std::vector<std::string>& values = out->given[option->longName];
             if (!option->argument) {
@@ -113,7 +112,7 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpe
             continue;
         }
         for (size_t at = 1; at < arg.size(); at++) {  // -f, -fq, -dDIR, -fd DIR
-            const OptionSpec* option = FindShort(options, arg[at]);
+            const Option* option = FindShort(options, arg[at]);
             if (!option) {
                 *error = "unknown option \"-" + Shown(arg.substr(at, 1)) + "\"";
                 return false;

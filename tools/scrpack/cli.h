@@ -24,7 +24,7 @@ int WorstExit(int a, int b);
 // --- Options ---------------------------------------------------------------
 // One option of an action, as its help shows it and the parser takes it.
 // Every option has a long name; a short one where it is worth a letter.
-struct OptionSpec {
+struct Option {
     char shortName;        // 'd' for -d; 0 for none
     const char* longName;  // "directory" for --directory
     const char* argument;  // "DIR"; nullptr for an option that takes none
@@ -32,7 +32,7 @@ struct OptionSpec {
 };
 
 // The options every action takes, after its own: -q, --quiet and -h, --help.
-extern const OptionSpec kCommonOptions[2];
+extern const Option kCommonOptions[2];
 
 struct Args {
     std::vector<std::string> positional;                    // "-" is positional: standard input or output
@@ -51,8 +51,7 @@ struct Args {
 // any unique prefix. `options` are the action's own; kCommonOptions are
 // added. False with *error naming the option that is unknown, ambiguous,
 // missing its value or given one it does not take.
-bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& options, Args* out,
-               std::string* error);
+bool ParseArgs(const std::vector<std::string>& args, const std::vector<Option>& options, Args* out, std::string* error);
 
 // Decimal text -> number no larger than `max`.
 bool ParseNumber(const std::string& text, uint64_t max, uint64_t* value);

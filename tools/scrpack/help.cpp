@@ -22,16 +22,16 @@ namespace {
 
 const size_t kWidth = 79;  // every help line fits an 80-column terminal
 
-const OptionSpec kForce = {'f', "force", nullptr, "replace OUT if it exists"};
-const OptionSpec kInclude = {
+const Option kForce = {'f', "force", nullptr, "replace OUT if it exists"};
+const Option kInclude = {
     'I', "include", "PATTERN",
     "only the entries whose path matches PATTERN (may be repeated): a shell pattern (* ? [...]) matched against "
     "the path list --json shows ('/'-separated, below the Windows directory), case ignored; a PATTERN without "
     "'/' matches the file name in any folder. A PATTERN that matches nothing is an error (exit 1), said after "
     "the rest is done"};
 
-std::vector<ActionSpec> MakeActions() {
-    std::vector<ActionSpec> actions;
+std::vector<Action> MakeActions() {
+    std::vector<Action> actions;
     actions.push_back(
         {"pack",
          "write an installer from a stub, a title and files",
@@ -180,19 +180,19 @@ std::string Wrap(const std::string& text, size_t indent = 0, size_t first = 0) {
     return out + "\n";
 }
 
-std::string OptionName(const OptionSpec& option) {
+std::string OptionName(const Option& option) {
     std::string name = option.shortName ? std::string("-") + option.shortName + ", " : "    ";
     name += std::string("--") + option.longName;
     if (option.argument) name += std::string(" ") + option.argument;
     return "  " + name;
 }
 
-std::string OptionsHelp(const std::vector<OptionSpec>& options) {
+std::string OptionsHelp(const std::vector<Option>& options) {
     size_t column = 0;
-    for (const OptionSpec& option : options) column = std::max(column, OptionName(option).size() + 2);
+    for (const Option& option : options) column = std::max(column, OptionName(option).size() + 2);
     if (column > 28) column = 28;
     std::string out;
-    for (const OptionSpec& option : options) {
+    for (const Option& option : options) {
         std::string name = OptionName(option);
         if (name.size() + 2 > column)
             out += name + "\n" + std::string(column, ' ') + Wrap(option.help, column, column);
@@ -204,19 +204,19 @@ std::string OptionsHelp(const std::vector<OptionSpec>& options) {
 
 }  // namespace
 
-const std::vector<ActionSpec>& Actions() {
-    static const std::vector<ActionSpec> actions = MakeActions();
+const std::vector<Action>& Actions() {
+    static const std::vector<Action> actions = MakeActions();
     return actions;
 }
 
-const ActionSpec* FindAction(const std::string& name) {
-    for (const ActionSpec& action : Actions())
+const Action* FindAction(const std::string& name) {
+    for (const Action& action : Actions())
         if (name == action.name) return &action;
     return nullptr;
 }
 
-std::vector<OptionSpec> AllOptions(const ActionSpec& action) {
-    std::vector<OptionSpec> options = action.options;
+std::vector<Option> AllOptions(const Action& action) {
+    std::vector<Option> options = action.options;
     options.insert(options.end(), std::begin(kCommonOptions), std::end(kCommonOptions));
     return options;
 }
@@ -228,7 +228,7 @@ std::string ToolHelp() {
         "\n"
         "Packs, inspects and unpacks screen saver installers.\n"
         "\n";
-    for (const ActionSpec& action : Actions())
+    for (const Action& action : Actions())
         out += "  " + std::string(action.name) + std::string(10 - std::string(action.name).size(), ' ') +
                Wrap(action.summary, 12, 12);
     out += "\n" + OptionsHelp({kCommonOptions[0], {'V', "version", nullptr, "print the version"}, kCommonOptions[1]});
@@ -246,7 +246,7 @@ std::string ToolHelp() {
 }
 
 std::string ActionHelp(const std::string& name) {
-    const ActionSpec* action = FindAction(name);
+    const Action* action = FindAction(name);
     if (!action) return "";
     std::string usage = "usage: scrpack " + std::string(action->name) + " ";
     std::string out = usage + Wrap(action->usage, usage.size(), usage.size());
@@ -268,10 +268,10 @@ static const char* CompletionOf(const char* argument) {
 std::string BashCompletion() {
     std::string actions, cases, dirs, files, none;
     auto add = [](std::string* list, const std::string& word) { *list += (list->empty() ? "" : "|") + word; };
-    for (const ActionSpec& action : Actions()) {
+    for (const Action& action : Actions()) {
         actions += (actions.empty() ? "" : " ") + std::string(action.name);
         std::string words;
-        for (const OptionSpec& option : AllOptions(action)) {
+        for (const Option& option : AllOptions(action)) {
             std::vector<std::string> names = {std::string("--") + option.longName};
             if (option.shortName) names.insert(names.begin(), std::string("-") + option.shortName);
             for (const std::string& n : names) {

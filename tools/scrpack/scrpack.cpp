@@ -54,7 +54,7 @@ int Run(int argc, char** argv) {
     }
     std::string name = args[at];
     std::vector<std::string> rest(args.begin() + long(at) + 1, args.end());
-    const ActionSpec* action = FindAction(name);
+    const Action* action = FindAction(name);
     if (!action) {
         std::string message = name.size() > 1 && name[0] == '-' ? "unknown option \"" : "unknown action \"";
         return Error(kExitUsage, message + Shown(name) + "\"; see scrpack --help");

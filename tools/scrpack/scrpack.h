@@ -19,19 +19,19 @@ int Main(int argc, char** argv);
 // table of them is the one place an action or an option is declared: the
 // parser, the help, the bash completion and the tests take it from there.
 // An option is one entry in `options` and its handling in `run`.
-struct ActionSpec {
+struct Action {
     const char* name;
-    const char* summary;              // one line of the tool's help
-    const char* usage;                // what follows "scrpack NAME"
-    std::vector<const char*> about;   // paragraphs before the options
-    std::vector<OptionSpec> options;  // its own; kCommonOptions follow
-    std::vector<const char*> notes;   // paragraphs after the options
-    int (*run)(const Args& args);     // with -q already in effect
+    const char* summary;             // one line of the tool's help
+    const char* usage;               // what follows "scrpack NAME"
+    std::vector<const char*> about;  // paragraphs before the options
+    std::vector<Option> options;     // its own; kCommonOptions follow
+    std::vector<const char*> notes;  // paragraphs after the options
+    int (*run)(const Args& args);    // with -q already in effect
 };
-const std::vector<ActionSpec>& Actions();
-const ActionSpec* FindAction(const std::string& name);
+const std::vector<Action>& Actions();
+const Action* FindAction(const std::string& name);
 // The action's options and kCommonOptions, as it takes them.
-std::vector<OptionSpec> AllOptions(const ActionSpec& action);
+std::vector<Option> AllOptions(const Action& action);
 
 int Pack(const Args& args);
 int List(const Args& args);
