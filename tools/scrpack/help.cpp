@@ -55,7 +55,8 @@ std::vector<Action> MakeActions() {
         {"list",
          "show what installers hold and where they install it",
          "[--json] [-I PATTERN]... INSTALLER...",
-         {"Shows the package of each INSTALLER (\"-\": standard input): title, first file number, where the "
+         {"Shows the package of each INSTALLER (\"-\": standard input, its files named as for stdin.exe): title, first "
+          "file number, where the "
           "package starts, whether the installer is signed (it carries an Authenticode signature, not checked "
           "here), and for every entry its index, role, where the installer writes it (for an installer of this "
           "file name, relative to the Windows directory), file offset, stored size, installed size and whether "
