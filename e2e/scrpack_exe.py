@@ -103,6 +103,15 @@ TABLE = [
     Command(["extract", "-f", "-d", "new{/}folder", "sunset.exe"], 0),
     Command(["extract", "-d", "{dir}{/}absolute{/}", "zon \xe9.exe"], 0),
     Command(["extract", "-d", "cut", "cut.exe"], 2),
+    # the option rules, picking entries, standard input and output, JSON
+    # (a pattern that names files here would be expanded by scrpack.exe's
+    # start-up, as by a shell: these name none)
+    Command(["extract", "-fqd", "grouped", "sunset.exe"], 0),
+    Command(["extract", "--dir=picked", "-I", "SUNSET.dat", "-I", "none.x", "sunset.exe"], 1),
+    Command(["extract", "-p", "-I", "TORVANEL/*/sunset/*.txt", "sunset.exe"], 0, data_out=True),
+    Command(["list", "-", "-I", "stdin.scr"], 0, stdin="sunset.exe"),
+    Command(["verify", "--json", "sunset.exe", "cut.exe", "noise.bin"], 2),
+    Command(["extract", "--s", "sunset.exe"], 1),
     Command(["extract", "--salvage", "-d", "salvaged", "cut.exe"], 2),
     # an installer whose saver would replace the installer itself: refused
     Step("SUNSET.SCR: a copy of sunset.exe", copy_as_saver),

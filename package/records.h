@@ -39,6 +39,7 @@ enum {
     OPT_NUMBER_OF_RVA_AND_SIZES = 92,  // u32
     OPT_DATA_DIRECTORIES = 96,         // 8 bytes each: RVA, size
     DATA_DIRECTORY_RESOURCE = 2,       // index of the resource data directory
+    DATA_DIRECTORY_SECURITY = 4,       // the signature: a file offset (not an RVA) and a size
     PE32_MAGIC = 0x10B,
     RES_DIR_HEADER_SIZE = 16,  // a resource directory's header
     RES_DIR_NAMED_COUNT = 12,  // u16 in a directory header

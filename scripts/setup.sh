@@ -7,7 +7,7 @@
 #     tool   scrpack and its stub: CMake, g++, the MinGW cross compiler
 #     unit   the tool and the unit tests: + GoogleTest, Python, clang-format,
 #            and what the packaging test uses (dpkg-dev, man-db, lintian,
-#            devscripts)
+#            devscripts), and openssl with osslsigncode (signed installers)
 #     fuzz   unit + clang with its libFuzzer runtime
 #     wine   unit + Wine with its fonts, Xvfb and ImageMagick (the Wine tests
 #            and the demo); adds the i386 architecture for Wine's 32-bit side
@@ -27,7 +27,7 @@ tool_pkgs=(cmake make g++ g++-mingw-w64-i686 binutils-mingw-w64-i686 groff-base)
 # dpkg-dev, man-db, lintian and devscripts: the packaging test makes the
 # Debian package (dpkg-shlibdeps), renders its man page and checks it as
 # Debian does (lintian, hardening-check).
-unit_pkgs=(libgtest-dev python3 clang-format gzip xz-utils dpkg-dev man-db lintian devscripts)
+unit_pkgs=(libgtest-dev python3 clang-format gzip xz-utils dpkg-dev man-db lintian devscripts openssl osslsigncode)
 fuzz_pkgs=(clang libclang-rt-14-dev)
 # fonts-wine holds Wine's Marlett, which draws the caption buttons: without it
 # (a recommendation only) the close box shows the letter "r".

@@ -377,6 +377,9 @@ int64_t EncodeWindow(MatchCache& cache, const Source& src, ItemWriter& out, int6
     return done;
 }
 
+void (*gProgress)(uint64_t, uint64_t, void*) = nullptr;
+void* gProgressContext = nullptr;
+
 void EncodeBest(Source& src, ItemWriter& out) {
     MatchCache cache(src);
     Steps steps;
@@ -386,11 +389,17 @@ void EncodeBest(Source& src, ItemWriter& out) {
         int64_t commit = end == src.end ? end : pos + chunk;
         pos = EncodeWindow(cache, src, out, pos, end, commit, steps);
         cache.Forget(pos);
+        if (gProgress) gProgress(uint64_t(pos - RING_START), uint64_t(src.end - RING_START), gProgressContext);
         chunk = std::min(kChunk, chunk * 2);
     }
 }
 
 }  // namespace
+
+void SetEncodeProgress(void (*progress)(uint64_t done, uint64_t size, void* context), void* context) {
+    gProgress = progress;
+    gProgressContext = context;
+}
 
 std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, Parsing parsing) {
     if (size == 0) return {};

@@ -19,6 +19,11 @@ enum class Parsing { Greedy, Lazy, Best };
 // Sizes are those of a catalogue entry: below 4 GiB.
 std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, Parsing parsing = Parsing::Best);
 
+// From now on `progress` is told, now and then while a stream of `size`
+// bytes is encoded, how many of them are done (`size` once it is whole),
+// on the thread that encodes it. For showing progress; nullptr: no one.
+void SetEncodeProgress(void (*progress)(uint64_t done, uint64_t size, void* context), void* context);
+
 // Writes a stream item by item, keeping the adaptive code in step with the
 // decoder's. EncodeStream is built on it; tests use it for streams that no
 // encoder would produce (copies from unwritten history, an over-long last

@@ -83,7 +83,7 @@ std::vector<std::vector<uint8_t>> StoredStreams(const PackRequest& request, Pack
 
 PackResult CheckInputs(const PackRequest& request) {
     std::string problem = CheckTitle(request.title);
-    if (!problem.empty()) return Refusal(PackFault::Refused, "title: " + problem);
+    if (!problem.empty()) return Refusal(PackFault::Refused, "pack: " + problem);
     if (request.files.empty()) return Refusal(PackFault::Refused, "no files to pack");
     uint64_t installed = 0;
     for (const PackInput& file : request.files) {

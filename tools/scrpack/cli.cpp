@@ -2,22 +2,18 @@
 #include "tools/scrpack/cli.h"
 
 #include "tools/authoring/codepage.h"
+#include "tools/authoring/encoder.h"
 #include "tools/scrpack/system.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <iterator>
 
 namespace scrpack {
 
 namespace {
 
 bool gQuiet = false;
-
-const Option* FindOption(const std::vector<Option>& options, const std::string& name) {
-    for (const Option& option : options)
-        if (name == option.name || (option.alias && name == option.alias)) return &option;
-    return nullptr;
-}
 
 std::string Hex(unsigned byte) {
     char text[8];
@@ -32,16 +28,57 @@ int WorstExit(int a, int b) {
     return a != kExitOk ? a : b;
 }
 
-std::string Args::value(const char* name) const {
-    auto it = values.find(name);
-    return it == values.end() ? "" : it->second;
+const Option kCommonOptions[2] = {
+    {'q', "quiet", nullptr, "print only errors"},
+    {'h', "help", nullptr, "show this help"},
+};
+
+std::string Args::value(const char* longName) const {
+    auto it = given.find(longName);
+    return it == given.end() ? "" : it->second.back();
 }
 
-bool ParseArgs(const std::vector<std::string>& args, const std::vector<Option>& options, Args* out,
-               std::string* error) {
+std::vector<std::string> Args::values(const char* longName) const {
+    auto it = given.find(longName);
+    return it == given.end() ? std::vector<std::string>() : it->second;
+}
+
+namespace {
+
+// The option `name` (without "--") stands for: its exact long name, or the
+// one long name it begins. nullptr with *error otherwise.
+const Option* FindLong(const std::vector<Option>& options, const std::string& name, std::string* error) {
+    std::vector<const Option*> begun;
+    for (const Option& option : options) {
+        if (name == option.longName) return &option;
+        if (!name.empty() && std::string(option.longName).compare(0, name.size(), name) == 0) begun.push_back(&option);
+    }
+    if (begun.size() == 1) return begun[0];
+    if (begun.empty()) {
+        *error = "unknown option \"--" + Shown(name) + "\"";
+    } else {
+        *error = "option \"--" + Shown(name) + "\" is ambiguous: it could be";
+        for (size_t i = 0; i < begun.size(); i++) *error += std::string(i ? ", --" : " --") + begun[i]->longName;
+    }
+    return nullptr;
+}
+
+const Option* FindShort(const std::vector<Option>& options, char name) {
+    for (const Option& option : options)
+        if (option.shortName && option.shortName == name) return &option;
+    return nullptr;
+}
+
+std::string NameOf(const Option& option) {
+    return std::string("--") + option.longName;
+}
+
+}  // namespace
+
+bool ParseArgs(const std::vector<std::string>& args, const std::vector<Option>& own, Args* out, std::string* error) {
     *out = Args();
-    std::vector<Option> all = options;
-    all.push_back({"-q", "--quiet", false});
+    std::vector<Option> options = own;
+    options.insert(options.end(), std::begin(kCommonOptions), std::end(kCommonOptions));
     bool takingOptions = true;  // until "--"
     for (size_t i = 0; i < args.size(); i++) {
         const std::string& arg = args[i];
@@ -53,45 +90,48 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<Option>& 
             takingOptions = false;
             continue;
         }
-        if (arg == "-h" || arg == "--help") {
-            out->help = true;
-            continue;
-        }
-        size_t eq = arg.compare(0, 2, "--") == 0 ? arg.find('=') : std::string::npos;
-        std::string name = arg.substr(0, eq);
-        const Option* option = FindOption(all, name);
-        std::string value;
-        bool hasValue = eq != std::string::npos;
-        if (hasValue) value = arg.substr(eq + 1);
-        if (!option && arg[1] != '-' && arg.size() > 2) {  // "-dDIR"
-            option = FindOption(all, arg.substr(0, 2));
-            if (option && option->takesValue) {
-                value = arg.substr(2);
-                hasValue = true;
+        if (arg[1] == '-') {  // --name, --name=value
+            size_t eq = arg.find('=');
+            const Option* option = FindLong(options, arg.substr(2, eq == std::string::npos ? eq : eq - 2), error);
+            if (!option) return false;
+            std::vector<std::string>& values = out->given[option->longName];
+            if (!option->argument) {
+                if (eq != std::string::npos) {
+                    *error = "option " + NameOf(*option) + " takes no value";
+                    return false;
+                }
+                values.push_back("");
+            } else if (eq != std::string::npos) {
+                values.push_back(arg.substr(eq + 1));
+            } else if (i + 1 < args.size()) {
+                values.push_back(args[++i]);
             } else {
-                option = nullptr;
-            }
-        }
-        if (!option) {
-            *error = "unknown option \"" + Shown(arg, false) + "\"";
-            return false;
-        }
-        if (!option->takesValue) {
-            if (hasValue) {
-                *error = "option " + std::string(option->name) + " takes no value";
+                *error = "option " + NameOf(*option) + " needs " + option->argument;
                 return false;
             }
-            out->flags[option->name] = true;
             continue;
         }
-        if (!hasValue) {
-            if (i + 1 >= args.size()) {
-                *error = "option " + name + " needs a value";
+        for (size_t at = 1; at < arg.size(); at++) {  // -f, -fq, -dDIR, -fd DIR
+            const Option* option = FindShort(options, arg[at]);
+            if (!option) {
+                *error = "unknown option \"-" + Shown(arg.substr(at, 1)) + "\"";
                 return false;
             }
-            value = args[++i];
+            std::vector<std::string>& values = out->given[option->longName];
+            if (!option->argument) {
+                values.push_back("");
+                continue;
+            }
+            if (at + 1 < arg.size()) {
+                values.push_back(arg.substr(at + 1));
+            } else if (i + 1 < args.size()) {
+                values.push_back(args[++i]);
+            } else {
+                *error = "option -" + std::string(1, option->shortName) + " needs " + option->argument;
+                return false;
+            }
+            break;
         }
-        out->values[option->name] = value;
     }
     return true;
 }
@@ -117,6 +157,7 @@ bool Quiet() {
 }
 
 int Error(int code, const std::string& message) {
+    ProgressHeld held;
     FlushOutput();  // results so far come first
     std::fprintf(stderr, "scrpack: %s\n", message.c_str());
     std::fflush(stderr);  // where it is buffered (a Windows console), now
@@ -125,6 +166,7 @@ int Error(int code, const std::string& message) {
 
 void Warning(const std::string& message) {
     if (gQuiet) return;
+    ProgressHeld held;
     FlushOutput();
     std::fprintf(stderr, "scrpack: warning: %s\n", message.c_str());
     std::fflush(stderr);
@@ -132,6 +174,7 @@ void Warning(const std::string& message) {
 
 void Say(const std::string& line) {
     if (gQuiet) return;
+    ProgressHeld held;
     std::printf("%s\n", line.c_str());
     FlushOutput();  // progress shows as it is made, also where output is buffered
 }
@@ -186,10 +229,27 @@ std::string Escaped(const std::string& utf8, bool quoted) {
     return out;
 }
 
+std::map<std::string, std::string>& Aliases() {
+    static std::map<std::string, std::string> aliases;
+    return aliases;
+}
+
 }  // namespace
 
+void ShowAs(const std::string& host, const std::string& name) {
+    if (name.empty())
+        Aliases().erase(host);
+    else
+        Aliases()[host] = name;
+}
+
+std::string PathText(const std::string& host) {
+    auto alias = Aliases().find(host);
+    return alias != Aliases().end() ? alias->second : sys::Utf8FromHost(host);
+}
+
 std::string Shown(const std::string& host, bool quoted) {
-    return Escaped(sys::Utf8FromHost(host), quoted);
+    return Escaped(PathText(host), quoted);
 }
 
 std::string ShownCp1252(const std::string& text, bool quoted) {
@@ -219,6 +279,134 @@ std::string JsonString(const std::string& utf8) {
         }
     }
     return out + "\"";
+}
+
+namespace {
+
+Progress* gProgress = nullptr;  // the one shown, or to be shown
+
+void TickProgress(void* progress) {
+    static_cast<Progress*>(progress)->Draw();
+}
+
+}  // namespace
+
+Progress::Progress(const std::string& what, uint64_t total) : what_(what), total_(total) {
+    if (Quiet() || !sys::IsTerminal(stderr) || gProgress) return;
+    std::string delay = sys::Environment("SCRPACK_PROGRESS_DELAY_MS");
+    uint64_t ms;
+    if (!delay.empty() && ParseNumber(delay, 3600000, &ms)) delay_ = ms;
+    start_ = sys::Milliseconds();
+    auto* ticker = new sys::Ticker;
+    active_ = ticker->Start(TickProgress, this, 100);
+    if (!active_) {
+        delete ticker;
+        return;
+    }
+    ticker_ = ticker;
+    gProgress = this;
+}
+
+Progress::~Progress() {
+    if (!active_) return;
+    auto* ticker = static_cast<sys::Ticker*>(ticker_);
+    ticker->Stop();
+    delete ticker;
+    Clear();
+    gProgress = nullptr;
+}
+
+void Progress::Set(uint64_t done) {
+    if (!active_) return;
+    auto* ticker = static_cast<sys::Ticker*>(ticker_);
+    ticker->Lock();
+    done_ = done;
+    Draw();
+    ticker->Unlock();
+}
+
+void Progress::Follow(FILE* stream, uint64_t from) {
+    if (!active_) return;
+    auto* ticker = static_cast<sys::Ticker*>(ticker_);
+    ticker->Lock();
+    followed_ = stream;
+    from_ = from;
+    ticker->Unlock();
+}
+
+void Progress::Unfollow(uint64_t bytes) {
+    if (!active_) return;
+    auto* ticker = static_cast<sys::Ticker*>(ticker_);
+    ticker->Lock();
+    followed_ = nullptr;
+    done_ += bytes;
+    Draw();
+    ticker->Unlock();
+}
+
+// With the ticker's lock held.
+void Progress::Draw() {
+    uint64_t now = sys::Milliseconds();
+    if (now - start_ < delay_ || (lastDraw_ && now - lastDraw_ < 100)) return;
+    lastDraw_ = now;
+    uint64_t done = done_;
+    if (followed_) {
+        long at = std::ftell(followed_);  // the stream's own lock keeps this safe
+        if (at >= 0 && uint64_t(at) > from_) done += uint64_t(at) - from_;
+    }
+    if (done > total_) done = total_;
+    double seconds = double(now - start_) / 1000.0;
+    char figures[96];
+    std::snprintf(figures, sizeof figures, ", %u %%, %.1f MB/s", total_ ? unsigned(done * 100 / total_) : 100u,
+                  seconds > 0 ? double(done) / 1e6 / seconds : 0.0);
+    std::string line = ": " + Grouped(done) + " of " + Grouped(total_) + " bytes" + figures;
+    std::string what = what_;
+    if (what.size() + line.size() > 79) what = "..." + what.substr(what.size() + line.size() + 3 - 79);
+    line = what + line;
+    size_t width = line.size();
+    if (width < shownWidth_) line += std::string(shownWidth_ - width, ' ');
+    std::fprintf(stderr, "\r%s", line.c_str());
+    std::fflush(stderr);
+    shownWidth_ = width;
+}
+
+void Progress::Clear() {
+    if (!shownWidth_) return;
+    std::fprintf(stderr, "\r%s\r", std::string(shownWidth_, ' ').c_str());
+    std::fflush(stderr);
+    shownWidth_ = 0;
+}
+
+namespace {
+
+struct EncodeMeter {
+    Progress* progress = nullptr;
+    uint64_t before = 0;  // the bytes of the streams encoded whole
+} gEncodeMeter;
+
+void OnEncode(uint64_t done, uint64_t size, void* context) {
+    EncodeMeter* meter = static_cast<EncodeMeter*>(context);
+    meter->progress->Set(meter->before + done);
+    if (done == size) meter->before += size;
+}
+
+}  // namespace
+
+void FollowEncoding(Progress* progress) {
+    gEncodeMeter = EncodeMeter();
+    gEncodeMeter.progress = progress;
+    authoring::SetEncodeProgress(progress ? OnEncode : nullptr, &gEncodeMeter);
+}
+
+ProgressHeld::ProgressHeld() {
+    if (!gProgress) return;
+    ticker_ = gProgress->ticker_;
+    static_cast<sys::Ticker*>(ticker_)->Lock();
+    gProgress->Clear();
+}
+
+ProgressHeld::~ProgressHeld() {
+    if (ticker_) static_cast<sys::Ticker*>(ticker_)->Unlock();
 }
 
 }  // namespace scrpack

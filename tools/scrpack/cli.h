@@ -22,25 +22,35 @@ enum Exit { kExitOk = 0, kExitUsage = 1, kExitIo = 1, kExitBadData = 2 };
 int WorstExit(int a, int b);
 
 // --- Options ---------------------------------------------------------------
+// One option of an action, as its help shows it and the parser takes it.
+// Every option has a long name; a short one where it is worth a letter.
 struct Option {
-    const char* name;   // "-o", "--force"
-    const char* alias;  // another spelling ("-f" for "--force"), or nullptr
-    bool takesValue;
+    char shortName;        // 'd' for -d; 0 for none
+    const char* longName;  // "directory" for --directory
+    const char* argument;  // "DIR"; nullptr for an option that takes none
+    const char* help;      // one paragraph, wrapped by the help
 };
+
+// The options every action takes, after its own: -q, --quiet and -h, --help.
+extern const Option kCommonOptions[2];
 
 struct Args {
-    std::vector<std::string> positional;        // "-" is positional: standard input or output
-    std::map<std::string, std::string> values;  // by the option's name
-    std::map<std::string, bool> flags;          // by the option's name
-    bool help = false;                          // -h or --help
+    std::vector<std::string> positional;                    // "-" is positional: standard input or output
+    std::map<std::string, std::vector<std::string>> given;  // by long name: every value, in order ("" for a flag)
 
-    bool has(const char* name) const { return flags.count(name) || values.count(name); }
-    std::string value(const char* name) const;
+    bool has(const char* longName) const { return given.count(longName) != 0; }
+    // The last value given (an option given twice: the last one counts).
+    std::string value(const char* longName) const;
+    // Every value given, for options that repeat (-I).
+    std::vector<std::string> values(const char* longName) const;
 };
 
-// Splits an action's arguments. "--name=value", "--name value" and "-dVALUE"
-// all work; "--" ends the options. Every action takes -q (quiet). False with
-// *error on an unknown option or a missing value.
+// Splits an action's arguments as getopt_long does: options anywhere before
+// "--"; short ones grouped ("-fq") with a value joined ("-dDIR") or next
+// ("-d DIR"); long ones as "--name=value" or "--name value", abbreviated to
+// any unique prefix. `options` are the action's own; kCommonOptions are
+// added. False with *error naming the option that is unknown, ambiguous,
+// missing its value or given one it does not take.
 bool ParseArgs(const std::vector<std::string>& args, const std::vector<Option>& options, Args* out, std::string* error);
 
 // Decimal text -> number no larger than `max`.
@@ -65,12 +75,69 @@ int TakeOutputFailure();
 // A usage error of `action`: the message and where its help is.
 int UsageError(const std::string& action, const std::string& message);
 
+// --- Progress ----------------------------------------------------------------
+// Long work's progress on standard error: "WHAT: 12,582,912 of 62,914,560
+// bytes, 20 %, 4.8 MB/s", rewritten in place and cleared at the end (and
+// before any message). Only when standard error is a terminal and -q is not
+// given, and once the work has taken a second ($SCRPACK_PROGRESS_DELAY_MS
+// says how long instead, for tests). A thread of its own redraws it while
+// the work is inside one long call (the decoder, the encoder).
+class Progress {
+public:
+    Progress(const std::string& what, uint64_t total);
+    ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    // Bytes done so far (of `total`).
+    void Set(uint64_t done);
+    // While `stream` is read from `from` on, how far it got counts as done
+    // too, from the done so far; Unfollow takes `bytes` as done instead.
+    void Follow(FILE* stream, uint64_t from);
+    void Unfollow(uint64_t bytes);
+
+    // Called by the ticker.
+    void Draw();
+
+private:
+    void Clear();
+    friend class ProgressHeld;
+
+    bool active_ = false;
+    std::string what_;
+    uint64_t total_ = 0, done_ = 0, from_ = 0;
+    FILE* followed_ = nullptr;
+    uint64_t start_ = 0, delay_ = 1000, lastDraw_ = 0;
+    size_t shownWidth_ = 0;  // of the line on the terminal; 0: none
+    void* ticker_ = nullptr;
+};
+// The encoder's progress, stream after stream, counted into `progress`
+// until it is called with nullptr.
+void FollowEncoding(Progress* progress);
+// While one lives, the progress line is off the terminal (cleared, and not
+// drawn again), so that a message is written whole on a line of its own.
+class ProgressHeld {
+public:
+    ProgressHeld();
+    ~ProgressHeld();
+    ProgressHeld(const ProgressHeld&) = delete;
+    ProgressHeld& operator=(const ProgressHeld&) = delete;
+
+private:
+    void* ticker_ = nullptr;
+};
+
 // --- Showing bytes -----------------------------------------------------------
 // Host text (a path, an argument, a name made of them; see system.h) as
 // UTF-8, with every control character (C0, DEL, C1) and every byte that is
 // not UTF-8 written as \xNN; `quoted` also escapes '"' and '\'. What a
 // terminal would act upon never reaches it.
 std::string Shown(const std::string& host, bool quoted = false);
+// A path as UTF-8, unescaped (for JSON); what ShowAs says for it.
+std::string PathText(const std::string& host);
+// From now on the path `host` is shown as `name` (a temporary file that
+// holds standard input: "standard input"); "" for `name` forgets it.
+void ShowAs(const std::string& host, const std::string& name);
 // Bytes from an installer (code page 1252), shown the same way.
 std::string ShownCp1252(const std::string& text, bool quoted = false);
 // A JSON string literal of UTF-8 text; a byte that is not UTF-8 becomes the

@@ -127,16 +127,12 @@ std::string DamageText(const std::string& in, const std::string& out, uint32_t s
 
 }  // namespace
 
-int Compress(const std::vector<std::string>& argv) {
-    Args args;
+int Compress(const Args& args) {
     std::string error;
-    if (!ParseArgs(argv, {{"--force", "-f", false}}, &args, &error)) return UsageError("compress", error);
-    if (args.help) return ShowHelp("compress");
     if (args.positional.size() != 2) return UsageError("compress", "expected IN and OUT");
-    SetQuiet(args.has("-q"));
     const std::string& inPath = args.positional[0];
     const std::string& outPath = args.positional[1];
-    bool force = args.has("--force");
+    bool force = args.has("force");
 
     Output out;
     int code = kExitOk;
@@ -144,7 +140,13 @@ int Compress(const std::vector<std::string>& argv) {
     std::vector<uint8_t> data;
     code = ReadInput(inPath, kLargestEntry, "2 GiB or more; a compressed entry holds less", &data);
     if (code != kExitOk) return code;
-    std::vector<uint8_t> stream = authoring::EncodeStream(data.data(), data.size());
+    std::vector<uint8_t> stream;
+    {
+        Progress progress(NameOf(inPath) + ": compressing", data.size());
+        FollowEncoding(&progress);
+        stream = authoring::EncodeStream(data.data(), data.size());
+        FollowEncoding(nullptr);
+    }
     if (!stream.empty()) out.Write(stream.data(), stream.size());  // a failure is reported by Commit
     if (!out.Commit(&error)) return Error(kExitIo, error);
     Summary(out, NameOf(inPath) + ": " + Grouped(data.size()) + " bytes -> " + OutName(outPath) + ": " +
@@ -152,18 +154,13 @@ int Compress(const std::vector<std::string>& argv) {
     return kExitOk;
 }
 
-int Expand(const std::vector<std::string>& argv) {
-    Args args;
+int Expand(const Args& args) {
     std::string error;
-    if (!ParseArgs(argv, {{"--size", nullptr, true}, {"--force", "-f", false}}, &args, &error))
-        return UsageError("expand", error);
-    if (args.help) return ShowHelp("expand");
     if (args.positional.size() != 2) return UsageError("expand", "expected IN and OUT");
-    if (!args.has("--size")) return UsageError("expand", "--size N is required");
+    if (!args.has("size")) return UsageError("expand", "--size N is required");
     uint64_t size = 0;
-    if (!ParseNumber(args.value("--size"), 0xFFFFFFFFu, &size))
+    if (!ParseNumber(args.value("size"), 0xFFFFFFFFu, &size))
         return UsageError("expand", "--size expects a number of bytes from 0 to 4294967295");
-    SetQuiet(args.has("-q"));
     const std::string& inPath = args.positional[0];
     const std::string& outPath = args.positional[1];
 
@@ -194,7 +191,7 @@ int Expand(const std::vector<std::string>& argv) {
 
     Output out;
     int code = kExitOk;
-    if (!out.Open(outPath, args.has("--force"), {inPath}, true, &error, &code)) {
+    if (!out.Open(outPath, args.has("force"), {inPath}, true, &error, &code)) {
         if (spooled) StreamClose(spooled);
         return Error(code, error);
     }
@@ -202,7 +199,10 @@ int Expand(const std::vector<std::string>& argv) {
     FILE* in = regular ? StreamOpen(inPath.c_str(), "rb") : spooled;
     if (!in) return Error(kExitIo, NameOf(inPath) + ": cannot open it: " + sys::ErrorText(errno));
     errno = 0;
+    Progress progress(NameOf(inPath) + ": expanding", stored);
+    progress.Follow(in, 0);
     ExpandStream(in, out.stream(), (uint32_t)size, (uint32_t)stored, DECODE_TO_ORIGINAL_SIZE);
+    progress.Unfollow(stored);
     int readError = ReadFailed() ? (errno ? errno : EIO) : 0;
     if (WriteFailed()) out.NoteWriteFailure();
     StreamClose(in);

@@ -50,6 +50,8 @@ struct Options {
     bool force = false;
     bool salvage = false;
     std::vector<sys::FileId> installers;  // every installer of the call: never a destination
+    Selection* selection = nullptr;       // the entries -I picks; nullptr: every one
+    Output* toStandardOutput = nullptr;   // -p: the entries' bytes go there, one after another
 };
 
 struct Planned {
@@ -83,6 +85,7 @@ public:
     int Run();
     int Check();
     bool Salvaged() const { return damaged_; }
+    bool Listed() const { return !installer_.entries.empty(); }
 
 private:
     int Read();
@@ -96,17 +99,20 @@ private:
     int CheckFoldersStayed();
     int CheckSpace();
     int Write();
+    int WriteToStandardOutput();
     int WriteEntry(FILE* in, Planned& p, Output* out);
     int CopyStored(FILE* in, Planned& p, Output* out);
     int ExpandCompressed(FILE* in, Planned& p, Output* out);
     int WriteFailure(Output* out);
     uint32_t Available(const CatalogueEntry& e) const;
+    uint64_t StoredToWrite() const;
     void Damaged(Planned& p, const std::string& what);
 
     const std::string path_;
     const Options& options_;
     InstallerFile installer_;
     std::vector<Planned> plan_;
+    Progress* progress_ = nullptr;            // while the entries are written
     std::vector<HeldFolder> folders_;         // each after its parent; held until the extraction ends
     std::map<std::string, size_t> folderAt_;  // by the path below dir ("" for dir)
     bool damaged_ = false;                    // --salvage met damage
@@ -143,6 +149,7 @@ int Extraction::Plan() {
     }
     for (size_t i = 0; i < installer_.entries.size(); i++) {
         const InstallerEntry& e = installer_.entries[i];
+        if (options_.selection && !options_.selection->Picks(e)) continue;
         if (skipped.count(i)) continue;
         if (e.name.empty()) return Error(kExitUsage, CheckEntryName(installer_, e).message + "; nothing extracted");
         const CatalogueEntry& raw = e.raw;
@@ -181,9 +188,15 @@ int Extraction::CheckStreams() {
     FILE* in = StreamOpen(installer_.path.c_str(), "rb");
     if (!in) return Error(kExitIo, Shown(installer_.path) + ": cannot open it: " + sys::ErrorText(errno));
     int code = kExitOk;
+    uint64_t total = 0;
+    for (const Planned& p : plan_)
+        if (p.entry->compressed()) total += Available(p.entry->raw);
+    Progress progress(Shown(installer_.path) + ": checking", total);
     for (Planned& p : plan_) {
         if (!p.entry->compressed()) continue;
+        progress.Follow(in, p.entry->raw.fileOffset);
         Problem problem = CheckStream(in, installer_, *p.entry);
+        progress.Unfollow(Available(p.entry->raw));
         if (!problem.found()) continue;
         if (problem.exit == kExitBadData && options_.salvage) {
             Damaged(p, problem.message);
@@ -230,7 +243,8 @@ int Extraction::HoldFolder(size_t parent, const std::string& name, size_t* at) {
     const HeldFolder& above = folders_[parent];
     std::string path = sys::JoinPath(above.path, name);
     HeldFolder held{std::unique_ptr<sys::Folder>(new sys::Folder), parent, name, above.toMake, {}, path};
-    const std::string link = Shown(path) + ": a symbolic link, which could lead outside " + Shown(options_.dir) +
+    const std::string link = Shown(installer_.path) + ": " + Shown(path) +
+                             ": a symbolic link, which could lead outside " + Shown(options_.dir) +
                              "; links below it are not followed; nothing extracted";
     if (!held.toMake) {
         switch (sys::NodeIn(*above.folder, name)) {
@@ -259,16 +273,18 @@ int Extraction::CheckDestination(const Planned& p) {
     sys::Node node = sys::NodeIn(folder, name);
     if (node == sys::Node::Missing) return kExitOk;
     if (node == sys::Node::Folder)
-        return Error(kExitIo, Shown(p.destination) + ": a folder stands where this file must go; nothing extracted");
+        return Error(kExitIo, Shown(installer_.path) + ": " + Shown(p.destination) +
+                                  ": a folder stands where this file must go; nothing extracted");
     sys::FileId id;
     if (sys::FileIdIn(folder, name, &id))
         for (const sys::FileId& installer : options_.installers)
             if (id == installer)
-                return Error(kExitUsage, Shown(p.destination) +
+                return Error(kExitUsage, Shown(installer_.path) + ": " + Shown(p.destination) +
                                              ": is an installer being extracted; nothing extracted "
                                              "(extract into another folder)");
     if (!options_.force)
-        return Error(kExitUsage, Shown(p.destination) + ": exists; nothing extracted (use -f to replace it)");
+        return Error(kExitUsage, Shown(installer_.path) + ": " + Shown(p.destination) +
+                                     ": exists; nothing extracted (use -f to replace it)");
     return kExitOk;
 }
 
@@ -370,7 +386,9 @@ int Extraction::WriteEntry(FILE* in, Planned& p, Output* out) {
         return Error(kExitIo, error + "; nothing extracted");
     if (Available(p.entry->raw) > 0 && !SeekEntry(in, *p.entry))
         return Error(kExitIo, ReadFailure(installer_, *p.entry, errno) + "; nothing extracted");
+    if (progress_) progress_->Follow(in, p.entry->raw.fileOffset);
     int code = p.entry->compressed() ? ExpandCompressed(in, p, out) : CopyStored(in, p, out);
+    if (progress_) progress_->Unfollow(Available(p.entry->raw));
     if (code != kExitOk) return code;
     if (!out->Finish(&error)) return Error(kExitIo, error + "; nothing extracted");
     if (!p.damage.empty())
@@ -425,11 +443,16 @@ int Extraction::Write() {
         return Error(kExitIo, Shown(installer_.path) + ": cannot open it: " + sys::ErrorText(error));
     }
     std::vector<std::unique_ptr<Output>> outputs;
-    for (Planned& p : plan_) {
-        outputs.emplace_back(new Output);
-        code = WriteEntry(in, p, outputs.back().get());
-        if (code != kExitOk) break;
-        if (gEntryWritten) gEntryWritten(p.entry->index);
+    {
+        Progress progress(Shown(installer_.path) + ": extracting", StoredToWrite());
+        progress_ = &progress;
+        for (Planned& p : plan_) {
+            outputs.emplace_back(new Output);
+            code = WriteEntry(in, p, outputs.back().get());
+            if (code != kExitOk) break;
+            if (gEntryWritten) gEntryWritten(p.entry->index);
+        }
+        progress_ = nullptr;
     }
     StreamClose(in);
     if (code == kExitOk) code = CheckFoldersStayed();
@@ -450,6 +473,37 @@ int Extraction::Write() {
     return kExitOk;
 }
 
+// The stored bytes the planned entries take from the installer.
+uint64_t Extraction::StoredToWrite() const {
+    uint64_t total = 0;
+    for (const Planned& p : plan_) total += Available(p.entry->raw);
+    return total;
+}
+
+// -p: every planned entry's bytes, in order, to standard output; what was
+// said of damage goes to standard error, as everything else does.
+int Extraction::WriteToStandardOutput() {
+    errno = 0;
+    FILE* in = StreamOpen(installer_.path.c_str(), "rb");
+    if (!in) return Error(kExitIo, Shown(installer_.path) + ": cannot open it: " + sys::ErrorText(errno));
+    int code = kExitOk;
+    Output* out = options_.toStandardOutput;
+    Progress progress(Shown(installer_.path) + ": extracting", StoredToWrite());
+    for (Planned& p : plan_) {
+        if (Available(p.entry->raw) > 0 && !SeekEntry(in, *p.entry)) {
+            code = Error(kExitIo, ReadFailure(installer_, *p.entry, errno));
+            break;
+        }
+        progress.Follow(in, p.entry->raw.fileOffset);
+        code = p.entry->compressed() ? ExpandCompressed(in, p, out) : CopyStored(in, p, out);
+        progress.Unfollow(Available(p.entry->raw));
+        if (code != kExitOk) break;
+        if (!p.damage.empty()) Warning(p.damage + "; written as the decoder gives it");
+    }
+    StreamClose(in);
+    return code;
+}
+
 // Everything about the installer itself, before any destination is looked at.
 int Extraction::Check() {
     int code = Read();
@@ -460,14 +514,25 @@ int Extraction::Check() {
 
 int Extraction::Run() {
     int code = Check();
+    if (code == kExitOk && options_.toStandardOutput) {
+        code = WriteToStandardOutput();
+        if (code != kExitOk) return code;
+        uint64_t total = 0;
+        for (const Planned& p : plan_) total += p.written;
+        if (!Quiet())
+            std::fprintf(stderr, "%s: %zu %s, %s bytes, written to standard output%s\n", Shown(installer_.path).c_str(),
+                         plan_.size(), plan_.size() == 1 ? "file" : "files", Grouped(total).c_str(),
+                         damaged_ ? " (salvaged: damaged)" : "");
+        return damaged_ ? kExitBadData : kExitOk;
+    }
     if (code == kExitOk) code = CheckDestinations();
     if (code == kExitOk) code = CheckSpace();
     if (code == kExitOk) code = Write();
     if (code != kExitOk) return code;
     uint64_t total = 0;
     for (const Planned& p : plan_) total += p.written;
-    Say(Shown(installer_.path) + ": " + std::to_string(plan_.size()) + " files, " + Grouped(total) +
-        " bytes, extracted into " + Shown(options_.dir) + (damaged_ ? " (salvaged: damaged)" : ""));
+    Say(Shown(installer_.path) + ": " + std::to_string(plan_.size()) + (plan_.size() == 1 ? " file, " : " files, ") +
+        Grouped(total) + " bytes, extracted into " + Shown(options_.dir) + (damaged_ ? " (salvaged: damaged)" : ""));
     return damaged_ ? kExitBadData : kExitOk;
 }
 
@@ -486,27 +551,39 @@ int CheckExtraction(const std::string& path, bool salvage) {
     return code == kExitOk && extraction.Salvaged() ? kExitBadData : code;
 }
 
-int Extract(const std::vector<std::string>& argv) {
-    Args args;
-    std::string error;
-    const std::vector<Option> accepted = {
-        {"-d", "--directory", true}, {"--force", "-f", false}, {"--salvage", nullptr, false}};
-    if (!ParseArgs(argv, accepted, &args, &error)) return UsageError("extract", error);
-    if (args.help) return ShowHelp("extract");
+int Extract(const Args& args) {
     if (args.positional.empty()) return UsageError("extract", "expected at least one INSTALLER");
-    SetQuiet(args.has("-q"));
     Options options;
-    options.dir = sys::WithoutTrailingSeparators(args.has("-d") ? args.value("-d") : ".");
+    options.dir = sys::WithoutTrailingSeparators(args.has("directory") ? args.value("directory") : ".");
     if (options.dir.empty()) return UsageError("extract", "-d needs a folder");
-    options.force = args.has("--force");
-    options.salvage = args.has("--salvage");
+    if (args.has("directory") && args.has("stdout")) return UsageError("extract", "-d and -p exclude each other");
+    options.force = args.has("force");
+    options.salvage = args.has("salvage");
     for (const std::string& path : args.positional) {
         sys::FileId id;
         if (sys::FileIdOf(path, &id)) options.installers.push_back(id);
     }
+    Selection selection(args.values("include"));
+    options.selection = &selection;
+    Output standardOutput;
+    if (args.has("stdout")) {
+        std::string error;
+        int code = kExitOk;
+        if (!standardOutput.Open("-", options.force, {}, options.force, &error, &code))
+            return UsageError("extract", error);
+        options.toStandardOutput = &standardOutput;
+    }
 
     int code = kExitOk;
-    for (const std::string& path : args.positional) code = WorstExit(code, Extraction(path, options).Run());
+    for (const std::string& path : args.positional) {
+        Extraction extraction(path, options);
+        code = WorstExit(code, extraction.Run());
+        InstallerFile named;
+        named.path = path;
+        if (extraction.Listed()) code = WorstExit(code, selection.ReportUnmatched(named));
+    }
+    std::string error;
+    if (options.toStandardOutput && !standardOutput.Commit(&error)) code = WorstExit(code, Error(kExitIo, error));
     return code;
 }
 

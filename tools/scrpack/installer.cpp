@@ -12,12 +12,20 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace scrpack {
 
 namespace {
 
 const uint64_t kLargestInstaller = 0x7FFFFFFFu;  // the last position the stub's file calls reach
+
+// The temporary files that hold standard input: they have no name of their
+// own to give the entries.
+std::set<std::string>& StandardInputs() {
+    static std::set<std::string> paths;
+    return paths;
+}
 
 Problem Found(int exit, const std::string& message) {
     Problem p;
@@ -28,6 +36,29 @@ Problem Found(int exit, const std::string& message) {
 
 std::string Reason(int error) {
     return sys::ErrorText(error ? error : EIO);
+}
+
+// The security directory of a PE32 program whose headers hold one (data
+// directory 4, after the signature at `peAt`); left at none when the headers
+// are cut short, or when it does not lie inside the file. False when a read
+// inside the file failed (the reason in errno).
+bool ReadSignatureDirectory(FILE* in, uint32_t peAt, uint64_t size, InstallerFile* out) {
+    const uint32_t optional = PE_SIGNATURE_SIZE + COFF_HEADER_SIZE;
+    const uint32_t entry = OPT_DATA_DIRECTORIES + DATA_DIRECTORY_SECURITY * 8;
+    uint8_t headers[optional + entry + 8];
+    if (uint64_t(peAt) + sizeof headers > size) return true;
+    errno = 0;
+    if (StreamSeek(in, (long)peAt, SEEK_SET) != 0 || StreamRead(headers, 1, sizeof headers, in) != sizeof headers)
+        return false;
+    uint16_t optionalSize = LoadU16(headers + PE_SIGNATURE_SIZE + COFF_SIZE_OF_OPTIONAL_HEADER);
+    if (LoadU16(headers + optional + OPT_MAGIC) != PE32_MAGIC || optionalSize < entry + 8 ||
+        LoadU32(headers + optional + OPT_NUMBER_OF_RVA_AND_SIZES) <= DATA_DIRECTORY_SECURITY)
+        return true;
+    uint32_t at = LoadU32(headers + optional + entry), length = LoadU32(headers + optional + entry + 4);
+    if (length == 0 || at > size || length > size - at) return true;
+    out->signatureOffset = at;
+    out->signatureSize = length;
+    return true;
 }
 
 // Before the stub's locator, which trusts nothing but says little: is this a
@@ -55,8 +86,8 @@ Problem Probe(const std::string& path, InstallerFile* out) {
     int error = errno;
     bool readFailed = !sized || (got < sizeof dos && !feof(in));
     bool windows = got == sizeof dos && dos[0] == 'M' && dos[1] == 'Z';
+    uint32_t peAt = windows ? LoadU32(dos + DOS_E_LFANEW) : 0;
     if (windows) {
-        uint32_t peAt = LoadU32(dos + DOS_E_LFANEW);
         errno = 0;
         got = peAt <= size && StreamSeek(in, (long)peAt, SEEK_SET) == 0 ? StreamRead(pe, 1, sizeof pe, in) : 0;
         windows = got == sizeof pe && std::memcmp(pe, "PE\0\0", 4) == 0;
@@ -64,6 +95,10 @@ Problem Probe(const std::string& path, InstallerFile* out) {
             readFailed = true;
             error = errno;
         }
+    }
+    if (windows && !readFailed && !ReadSignatureDirectory(in, peAt, size, out)) {
+        readFailed = true;
+        error = errno;
     }
     StreamClose(in);
     if (readFailed) return Found(kExitIo, Shown(path) + ": cannot read it: " + Reason(error));
@@ -238,6 +273,20 @@ std::string Relative(int index, uint16_t firstNumber, const std::string& extensi
 
 }  // namespace
 
+Problem OpenArgument(const std::string& argument, std::unique_ptr<SpooledInput>* input, std::string* path) {
+    *path = argument;
+    if (argument != "-") return Problem();
+    input->reset(new SpooledInput);
+    std::string error;
+    int code;
+    if (!(*input)->Open(kLargestInstaller, "2 GiB or more: too large for an installer, which stays below 2 GiB", &error,
+                        &code))
+        return Found(code, error);
+    *path = (*input)->path();
+    StandardInputs().insert(*path);
+    return Problem();
+}
+
 std::vector<std::string> Components(const std::string& windowsName) {
     std::vector<std::string> components(1);
     for (char c : windowsName) {
@@ -301,7 +350,7 @@ Problem ReadInstaller(const std::string& path, InstallerFile* out) {
     }
     problem = ReadCatalogue(package, out);
     _lclose(package);
-    NameEntries(sys::LastComponent(path), out);
+    NameEntries(StandardInputs().count(path) ? kStandardInputName : sys::LastComponent(path), out);
     return problem;
 }
 
@@ -440,14 +489,16 @@ std::vector<std::string> SafeComponents(const std::string& name) {
 }
 
 Problem CheckEntryName(const InstallerFile& installer, const InstallerEntry& entry) {
+    Problem problem;
     if (entry.name.empty())
-        return Found(kExitUsage,
-                     Shown(installer.path) + ": the file name is too long for the installer's names " + "(rename it)");
-    if (SafeComponents(entry.name).empty())
-        return Found(kExitUsage, Shown(installer.path) + ": entry " + std::to_string(entry.index) +
-                                     " would install to \"" + Shown(entry.name, true) +
-                                     "\", which leaves the Windows directory (rename the installer)");
-    return Problem();
+        problem = Found(kExitUsage, Shown(installer.path) + ": the file name is too long for the installer's names " +
+                                        "(rename it)");
+    else if (SafeComponents(entry.name).empty())
+        problem = Found(kExitUsage, Shown(installer.path) + ": entry " + std::to_string(entry.index) +
+                                        " would install to \"" + Shown(entry.name, true) +
+                                        "\", which leaves the Windows directory (rename the installer)");
+    problem.rename = problem.found();
+    return problem;
 }
 
 Problem CheckInstaller(const std::string& path, InstallerFile* installer, int* compressed) {
@@ -464,14 +515,106 @@ Problem CheckInstaller(const std::string& path, InstallerFile* installer, int* c
     errno = 0;
     FILE* in = StreamOpen(path.c_str(), "rb");
     if (!in) return Found(kExitIo, Shown(path) + ": cannot open it: " + Reason(errno));
+    uint64_t total = 0;
+    for (const InstallerEntry& e : installer->entries)
+        if (e.compressed()) total += e.raw.storedSize;
+    Progress progress(Shown(path) + ": verifying", total);
     for (const InstallerEntry& e : installer->entries) {
         if (!e.compressed()) continue;
         ++*compressed;
+        progress.Follow(in, e.raw.fileOffset);
         problem = CheckStream(in, *installer, e);
+        progress.Unfollow(e.raw.storedSize);
         if (problem.found()) break;
     }
     StreamClose(in);
     return problem;
+}
+
+namespace {
+
+// The pattern matches all of `name` (both folded), '*' and '?' never taking
+// a '/'.
+bool Matches(const char* pattern, const char* name) {
+    for (;; pattern++, name++) {
+        switch (*pattern) {
+        case '\0': return *name == '\0';
+        case '*':
+            for (const char* rest = name;; rest++) {
+                if (Matches(pattern + 1, rest)) return true;
+                if (*rest == '\0' || *rest == '/') return false;
+            }
+        case '?':
+            if (*name == '\0' || *name == '/') return false;
+            break;
+        case '[': {
+            const char* at = pattern + 1;
+            bool negated = *at == '!' || *at == '^';
+            if (negated) at++;
+            bool found = false;
+            const char* first = at;
+            for (; *at && (*at != ']' || at == first); at++) {
+                unsigned char low = (unsigned char)*at, high = low;
+                if (at[1] == '-' && at[2] && at[2] != ']') {
+                    high = (unsigned char)at[2];
+                    at += 2;
+                }
+                if ((unsigned char)*name >= low && (unsigned char)*name <= high) found = true;
+            }
+            if (*at != ']') {  // no closing bracket: an ordinary '['
+                if (*name != '[') return false;
+                break;
+            }
+            if (*name == '\0' || *name == '/' || found == negated) return false;
+            pattern = at;
+            break;
+        }
+        default:
+            if (*pattern != *name) return false;
+        }
+    }
+}
+
+std::string Folded(const std::string& ansi) {
+    std::string out = authoring::UpperCaseCp1252(ansi);
+    for (char& c : out)
+        if (c == '\\') c = '/';
+    return out;
+}
+
+}  // namespace
+
+Selection::Selection(const std::vector<std::string>& patterns) : given_(patterns), matched_(patterns.size()) {
+    for (const std::string& pattern : patterns) {
+        std::string ansi;
+        if (!sys::AnsiFromHost(pattern, &ansi)) ansi = pattern;  // then it matches only what it spells alike
+        folded_.push_back(Folded(ansi));
+    }
+}
+
+bool Selection::Picks(const InstallerEntry& entry) {
+    if (all()) return true;
+    if (entry.windowsName.empty()) return false;
+    std::string path = Folded(entry.windowsName);
+    std::string fileName = path.substr(path.rfind('/') + 1);
+    bool picked = false;
+    for (size_t i = 0; i < folded_.size(); i++) {
+        bool anyFolder = folded_[i].find('/') == std::string::npos;
+        if (!Matches(folded_[i].c_str(), anyFolder ? fileName.c_str() : path.c_str())) continue;
+        matched_[i] = true;
+        picked = true;
+    }
+    return picked;
+}
+
+int Selection::ReportUnmatched(const InstallerFile& installer) {
+    int code = kExitOk;
+    for (size_t i = 0; i < given_.size(); i++) {
+        if (!matched_[i])
+            code = Error(kExitUsage, Shown(installer.path) + ": no entry matches \"" + Shown(given_[i], true) + "\"");
+        matched_[i] = false;
+    }
+    return code;
 }
 
 // --- The installer's language --------------------------------------------

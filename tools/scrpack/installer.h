@@ -13,9 +13,11 @@
 #include "decode/decode.h"
 #include "package/package.h"
 #include "res/languages.h"
+#include "tools/scrpack/output.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +54,11 @@ struct InstallerFile {
     uint32_t fileSize = 0;
     std::vector<InstallerEntry> entries;  // every entry the catalogue walk could read
     uint64_t totalSize = 0;               // the installed sizes added up, not limited
+    // The PE security directory: where an Authenticode signature lies (a
+    // file offset) and its size; 0 and 0 when the program carries none.
+    // Signing appends it after everything else; nobody checks it here.
+    uint32_t signatureOffset = 0, signatureSize = 0;
+    bool isSigned() const { return signatureSize != 0; }
 };
 
 // What is wrong, naming the file: kExitIo when it cannot be read, kExitBadData
@@ -59,6 +66,7 @@ struct InstallerFile {
 struct Problem {
     int exit = 0;
     std::string message;
+    bool rename = false;  // sound, but its file name gives names the installer refuses
     bool found() const { return exit != 0; }
 };
 
@@ -68,6 +76,14 @@ struct Problem {
 // inside the file is an I/O problem, never damage. *out holds whatever could
 // be read, even when a problem is returned.
 Problem ReadInstaller(const std::string& path, InstallerFile* out);
+
+// The path to read for an INSTALLER argument: "-" is standard input, taken
+// into *input (a temporary file, shown as "standard input") for as long as
+// it is read; a problem when it cannot be had or is too large.
+// Its entries are named as an installer of file name kStandardInputName
+// would name them.
+Problem OpenArgument(const std::string& argument, std::unique_ptr<SpooledInput>* input, std::string* path);
+const char* const kStandardInputName = "stdin.exe";
 
 // The components of a '\'-separated name, as the installer would create them.
 std::vector<std::string> Components(const std::string& windowsName);
@@ -122,6 +138,28 @@ std::string DescribeStream(const InstallerFile& installer, const InstallerEntry&
 
 // The message for a read of the entry's bytes that failed with `error`.
 std::string ReadFailure(const InstallerFile& installer, const InstallerEntry& entry, int error);
+
+// The entries -I picks: shell patterns (* and ? within one component,
+// [...] with ranges and ! or ^), matched against the path an entry installs
+// to, '/'-separated below the Windows directory (a '\' in a pattern is a
+// '/' too), with case ignored as Windows ignores it. A pattern without '/'
+// matches the file name in any folder. No patterns: every entry.
+class Selection {
+public:
+    explicit Selection(const std::vector<std::string>& patterns);
+    bool all() const { return given_.empty(); }
+    // Whether one of the patterns matches the entry; notes which ones do.
+    bool Picks(const InstallerEntry& entry);
+    // Says each pattern that has matched no entry since the last call, as
+    // an error naming `installer`, and forgets what matched: kExitUsage
+    // when one matched nothing.
+    int ReportUnmatched(const InstallerFile& installer);
+
+private:
+    std::vector<std::string> given_;   // as the user wrote them
+    std::vector<std::string> folded_;  // in the code page, '/'-separated, upper case
+    std::vector<bool> matched_;
+};
 
 // Where the entry's bytes are: positions `in` at its stored bytes.
 bool SeekEntry(FILE* in, const InstallerEntry& entry);

@@ -122,7 +122,7 @@ bool Output::Open(const std::string& path, bool force, const std::vector<std::st
     destination_ = path;
     if (path == "-") {
         if (!toTerminalOk && sys::IsTerminal(stdout)) {
-            *error = "standard output is a terminal; compressed bytes are not written there (use -f to force)";
+            *error = "standard output is a terminal; binary data is not written there (use -f to force)";
             return false;
         }
         sys::UseBinary(stdout);
@@ -287,6 +287,44 @@ bool Output::CommitAll(const std::vector<Output*>& outputs, bool replace, std::s
     }
     sys::ReleaseInterrupts();
     return !failed;
+}
+
+bool SpooledInput::Open(uint64_t limit, const char* limitText, std::string* error, int* exitCode) {
+    *exitCode = kExitIo;
+    if (!folder_.Open(sys::TempFolder())) {
+        *error = Shown(sys::TempFolder()) + ": cannot open the folder: " + Reason();
+        return false;
+    }
+    if (!file_.OpenStaged(folder_, "standard input", error)) return false;
+    path_ = file_.temporaryPath();
+    ShowAs(path_, "standard input");
+    sys::UseBinary(stdin);
+    std::vector<uint8_t> chunk(1 << 16);
+    for (uint64_t size = 0;;) {
+        errno = 0;
+        size_t got = StreamRead(chunk.data(), 1, chunk.size(), stdin);
+        int failure = errno;
+        if (got > limit - size) {
+            *error = "standard input: " + std::string(limitText);
+            *exitCode = kExitBadData;
+            return false;
+        }
+        size += got;
+        if (got && !file_.Write(chunk.data(), got)) break;  // said by Finish
+        if (got == chunk.size()) continue;
+        if (!feof(stdin)) {
+            *error = "standard input: cannot read it: " + sys::ErrorText(failure ? failure : EIO);
+            return false;
+        }
+        break;
+    }
+    if (!file_.Finish(error)) return false;
+    file_.Reopen();
+    return true;
+}
+
+SpooledInput::~SpooledInput() {
+    if (!path_.empty()) ShowAs(path_, "");
 }
 
 }  // namespace scrpack

@@ -65,6 +65,13 @@ public:
     void NoteWriteFailure();
     const std::string& path() const { return destination_; }
     bool toStandardOutput() const { return kind_ == Kind::StandardOutput; }
+    // A finished staged output, to be read again by its path before it is
+    // put in place or removed (sys::ReopenTemporaryIn).
+    void Reopen() {
+        if (!temporary_.empty()) sys::ReopenTemporaryIn(*folder_, temporary_);
+    }
+    // Where a staged output is written until it is put in place.
+    std::string temporaryPath() const { return temporary_.empty() ? "" : sys::JoinPath(folder_->path(), temporary_); }
 
     // Closes the stream and checks that every byte reached the system.
     bool Finish(std::string* error);
@@ -97,6 +104,24 @@ private:
     const sys::Folder* folder_ = nullptr;  // the destination's folder, held
     std::string name_;                     // the destination's name in it
     std::string temporary_;                // the temporary file's name in it; "" when none
+};
+
+// Standard input kept in a temporary file in the system's folder for them,
+// for actions that read an installer by its path, as its stub reads itself;
+// shown as "standard input" in every message, and removed when this goes
+// out of scope, or by an interrupt.
+class SpooledInput {
+public:
+    // Takes standard input to its end, no more than `limit` bytes (more is
+    // refused, naming `limitText`). False with *error and *exitCode.
+    bool Open(uint64_t limit, const char* limitText, std::string* error, int* exitCode);
+    const std::string& path() const { return path_; }
+    ~SpooledInput();
+
+private:
+    sys::Folder folder_;
+    Output file_;
+    std::string path_;  // of the temporary file
 };
 
 }  // namespace scrpack

@@ -20,16 +20,20 @@ namespace scrpack {
 
 namespace {
 
-// The stub of `language`, found where the Dutch one is: $SCRPACK_STUB names
-// the Dutch stub and the others lie beside it, else the places where the
-// system keeps the stubs installed with the program. "" with *looked naming
-// the places tried.
-std::string FindStub(const InstallerLanguage& language, std::string* looked) {
+// The stub: --stub, else the one of `language` found where the Dutch one
+// is: $SCRPACK_STUB (*fromVariable) names the Dutch stub and the others lie
+// beside it, else the places where the system keeps the stubs installed with
+// the program. "" with *looked naming the places tried.
+std::string FindStub(const Args& args, const InstallerLanguage& language, std::string* looked, bool* fromVariable) {
+    *fromVariable = false;
+    if (args.has("stub")) return args.value("stub");
     std::string fromEnvironment = sys::Environment("SCRPACK_STUB");
+    *fromVariable = !fromEnvironment.empty();
     if (!fromEnvironment.empty()) {
         if (&language == &kInstallerLanguages[0]) return fromEnvironment;
         std::string beside = sys::JoinPath(sys::FolderOf(fromEnvironment), language.stubName);
         if (sys::TargetAt(beside) == sys::Node::File) return beside;
+        *fromVariable = false;
         *looked = Shown(beside) + " (beside " + sys::kStubVariable + ")";
         return "";
     }
@@ -126,6 +130,23 @@ bool RoundTrips(const authoring::Package& pkg, const authoring::PackRequest& req
     return true;
 }
 
+// A stub that is an installer already, or is signed, is refused with what
+// to do instead: the package writer would take the first only when its
+// package is small, and a signature covers the file as it was signed.
+int CheckStub(const std::string& stubPath) {
+    InstallerFile stub;
+    Problem problem = ReadInstaller(stubPath, &stub);
+    if (!problem.found())
+        return Error(kExitBadData, Shown(stubPath) + ": is an installer (its package holds " +
+                                       std::to_string(stub.entries.size()) +
+                                       " files), not a bare stub; give --stub the stub it was made from");
+    if (stub.isSigned())
+        return Error(kExitBadData, Shown(stubPath) +
+                                       ": is signed; a signature covers the file as it was signed, and packing "
+                                       "changes it: pack an unsigned stub, then sign the installer");
+    return kExitOk;
+}
+
 int ReadInputs(const Args& args, authoring::PackRequest* request) {
     std::string error;
     for (const std::string& path : args.positional) {
@@ -145,56 +166,61 @@ int ReadInputs(const Args& args, authoring::PackRequest* request) {
 
 }  // namespace
 
-int Pack(const std::vector<std::string>& argv) {
-    Args args;
+int Pack(const Args& args) {
     std::string error;
-    const std::vector<Option> accepted = {{"-o", "--output", true},     {"--stub", nullptr, true},
-                                          {"--title", nullptr, true},   {"--first-number", nullptr, true},
-                                          {"--store", nullptr, false},  {"--force", "-f", false},
-                                          {"--language", nullptr, true}};
-    if (!ParseArgs(argv, accepted, &args, &error)) return UsageError("pack", error);
-    if (args.help) return ShowHelp("pack");
-    for (const char* required : {"-o", "--title"})
-        if (!args.has(required)) return UsageError("pack", std::string(required) + " is required");
+    for (const char* required : {"output", "title"})
+        if (!args.has(required)) return UsageError("pack", std::string("--") + required + " is required");
     if (args.positional.size() < 2) return UsageError("pack", "expected SAVER and DATA, then any EXTRA files");
-    SetQuiet(args.has("-q"));
 
     const InstallerLanguage* language = &kInstallerLanguages[0];
-    if (args.has("--language")) {
-        if (args.has("--stub")) return UsageError("pack", "--stub and --language exclude each other");
-        language = FindInstallerLanguage(args.value("--language").c_str());
+    if (args.has("language")) {
+        if (args.has("stub")) return UsageError("pack", "--stub and --language exclude each other");
+        language = FindInstallerLanguage(args.value("language").c_str());
         if (!language)
-            return UsageError("pack", "unknown language \"" + Shown(args.value("--language"), false) +
+            return UsageError("pack", "unknown language \"" + Shown(args.value("language"), false) +
                                           "\"; the languages are " + LanguageList());
     }
 
     authoring::PackRequest request;
     std::string looked;
-    request.stubPath = args.has("--stub") ? args.value("--stub") : FindStub(*language, &looked);
+    bool fromVariable;
+    request.stubPath = FindStub(args, *language, &looked, &fromVariable);
     if (request.stubPath.empty())
         return Error(kExitUsage, "pack: no stub found; looked at " + looked + "; name one with --stub");
-    request.storeAll = args.has("--store");
-    std::string output = args.value("-o");
+    if (fromVariable && sys::TargetAt(request.stubPath) == sys::Node::Missing)
+        return Error(kExitUsage, Shown(request.stubPath) + ": no such file, named by " + sys::kStubVariable +
+                                     " as the stub; set it to a stub, or name one with --stub");
+    int code = CheckStub(request.stubPath);
+    if (code != kExitOk) return code;
+    request.storeAll = args.has("store");
+    std::string output = args.value("output");
     std::string problem;
-    if (!authoring::Utf8ToCp1252(sys::Utf8FromHost(args.value("--title")), &request.title, &problem))
-        return UsageError("pack", "the title: " + problem);
-    if (args.has("--first-number")) {
+    if (!authoring::Utf8ToCp1252(sys::Utf8FromHost(args.value("title")), &request.title, &problem))
+        return Error(kExitUsage, "pack: the title: " + problem);
+    if (args.has("first-number")) {
         uint64_t number;
-        if (!ParseNumber(args.value("--first-number"), 0xFFFF, &number))
+        if (!ParseNumber(args.value("first-number"), 0xFFFF, &number))
             return UsageError("pack", "--first-number expects a number from 0 to 65535");
         request.firstNumber = (uint16_t)number;
     }
     std::vector<std::string> inputs = args.positional;
     inputs.push_back(request.stubPath);
     Output out;
-    int code = kExitOk;
-    if (!out.Open(output, args.has("--force"), inputs, args.has("--force"), &error, &code)) return Error(code, error);
+    if (!out.Open(output, args.has("force"), inputs, args.has("force"), &error, &code)) return Error(code, error);
     code = ReadInputs(args, &request);
     if (code == kExitOk) code = CheckNames(request, output);
     if (code != kExitOk) return code;
 
     authoring::Package pkg;
-    authoring::PackResult result = authoring::WritePackage(request, &pkg);
+    uint64_t total = 0;
+    for (const authoring::PackInput& file : request.files) total += file.bytes.size();
+    authoring::PackResult result;
+    {
+        Progress progress((output == "-" ? std::string("standard output") : Shown(output)) + ": packing", total);
+        if (!request.storeAll) FollowEncoding(&progress);
+        result = authoring::WritePackage(request, &pkg);
+        FollowEncoding(nullptr);
+    }
     if (result.fault != authoring::PackFault::None)
         return Error(ExitFor(result.fault), sys::Utf8FromHost(result.message));
     if (!RoundTrips(pkg, request, &error)) return Error(kExitBadData, error);

@@ -1,5 +1,5 @@
-// scrpack's entry: global options, then a table of actions; each action
-// parses its own arguments and owns its help.
+// scrpack's entry: the tool's own options, then the action, whose arguments
+// are parsed by its options in the table (help.cpp).
 #include "tools/scrpack/scrpack.h"
 
 #include "tools/scrpack/cli.h"
@@ -12,38 +12,15 @@
 
 namespace scrpack {
 
-namespace {
-
-struct Action {
-    const char* name;
-    int (*run)(const std::vector<std::string>& args);
-};
-
-const Action kActions[] = {
-    {"pack", Pack},       {"list", List},         {"verify", Verify},
-    {"extract", Extract}, {"compress", Compress}, {"expand", Expand},
-};
-
-const Action* FindAction(const std::string& name) {
-    for (const Action& a : kActions)
-        if (name == a.name) return &a;
-    return nullptr;
-}
-
-int Help(const std::vector<std::string>& args) {
-    if (args.empty()) {
+int Help(const Args& args) {
+    if (args.positional.empty()) {
         std::fputs(ToolHelp().c_str(), stdout);
         return kExitOk;
     }
-    if (!FindAction(args[0]))
-        return Error(kExitUsage, "help: unknown action \"" + Shown(args[0]) + "\"; see scrpack --help");
-    return ShowHelp(args[0]);
-}
-
-}  // namespace
-
-int ShowHelp(const std::string& action) {
-    std::fputs(ActionHelp(action).c_str(), stdout);
+    if (args.positional.size() > 1) return UsageError("help", "expected one ACTION at most");
+    if (!FindAction(args.positional[0]))
+        return Error(kExitUsage, "help: unknown action \"" + Shown(args.positional[0]) + "\"; see scrpack --help");
+    std::fputs(ActionHelp(args.positional[0]).c_str(), stdout);
     return kExitOk;
 }
 
@@ -64,7 +41,7 @@ int Run(int argc, char** argv) {
             std::printf("%s\n", kVersion);
             return kExitOk;
         }
-        if (arg == "--help" || arg == "-h") return Help({});
+        if (arg == "--help" || arg == "-h") return Help(Args());
         if (arg == "-q" || arg == "--quiet") {
             quiet = true;
             continue;
@@ -77,14 +54,20 @@ int Run(int argc, char** argv) {
     }
     std::string name = args[at];
     std::vector<std::string> rest(args.begin() + long(at) + 1, args.end());
-    if (name == "help") return Help(rest);
     const Action* action = FindAction(name);
     if (!action) {
         std::string message = name.size() > 1 && name[0] == '-' ? "unknown option \"" : "unknown action \"";
         return Error(kExitUsage, message + Shown(name) + "\"; see scrpack --help");
     }
-    if (quiet) rest.insert(rest.begin(), "-q");
-    return action->run(rest);
+    Args parsed;
+    std::string error;
+    if (!ParseArgs(rest, action->options, &parsed, &error)) return UsageError(action->name, error);
+    if (parsed.has("help")) {
+        std::fputs(ActionHelp(action->name).c_str(), stdout);
+        return kExitOk;
+    }
+    SetQuiet(quiet || parsed.has("quiet"));
+    return action->run(parsed);
 }
 
 // Every action's results go to standard output, whose C stream keeps a

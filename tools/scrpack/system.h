@@ -105,6 +105,11 @@ bool RenameIn(const Folder& folder, const std::string& from, const std::string& 
 // Moves `name` to a new name no one else has, in the same folder; the name
 // in *aside. Call it with interrupts held: nothing would remove the file.
 bool MoveAsideIn(const Folder& folder, const std::string& name, std::string* aside);
+// A complete file from CreateTempFileIn that is to be opened again by its
+// path. On Windows the handle that lets an interrupt delete it is let go of,
+// as it would keep every other open out: an interrupt while the file is read
+// leaves it (.scrpack-*); RemoveFileIn still removes it.
+void ReopenTemporaryIn(const Folder& folder, const std::string& name);
 // Safe in an interrupt's cleanup for a file from CreateTempFileIn.
 bool RemoveFileIn(const Folder& folder, const std::string& name);
 
@@ -112,6 +117,8 @@ bool RemoveFileIn(const Folder& folder, const std::string& name);
 // temporary files, which the system removes when it is closed or the
 // process ends, however it ends.
 FILE* OpenScratchFile();
+// The system's folder for temporary files.
+std::string TempFolder();
 // A stream that takes every byte and keeps none.
 FILE* OpenNullSink();
 // Standard input or output carrying binary bytes unchanged.
@@ -121,6 +128,31 @@ bool IsTerminal(FILE* stream);
 // scrpack writes for as long as it runs, and an interrupt ends the process
 // with the same code whenever it comes (see OnInterrupt).
 void PrepareProcess();
+
+// Milliseconds from some fixed moment, never going back.
+uint64_t Milliseconds();
+
+// A thread that calls tick(context) every `ms` milliseconds until Stop, for
+// progress shown while the work goes on. Lock and Unlock exclude a tick, so
+// that what it reads is not changed under it. Interrupts are never taken on
+// that thread.
+class Ticker {
+public:
+    Ticker() = default;
+    ~Ticker() { Stop(); }
+    Ticker(const Ticker&) = delete;
+    Ticker& operator=(const Ticker&) = delete;
+    bool Start(void (*tick)(void*), void* context, unsigned ms);
+    // Waits for a tick under way; no tick comes after it.
+    void Stop();
+    void Lock();
+    void Unlock();
+
+    struct State;  // the system's
+
+private:
+    State* state_ = nullptr;
+};
 
 // The environment variable's value, or "" when it is not set.
 std::string Environment(const char* name);
@@ -156,7 +188,8 @@ void ReleaseInterrupts();
 // While held: an interrupt has come and waits for the release.
 bool InterruptPending();
 
-// What the help says about this system, in the places where systems differ.
+// What the help says about this system, in the places where systems differ:
+// one paragraph each, which the help wraps.
 extern const char* const kStubHelp;     // pack --stub: where the default stub is
 extern const char* const kTitleHelp;    // pack --title: what the title is taken as
 extern const char* const kInPlaceHelp;  // compress, expand: outputs written in place

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <ctime>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -233,13 +234,19 @@ bool MoveAsideIn(const Folder& folder, const std::string& name, std::string* asi
     return true;
 }
 
+void ReopenTemporaryIn(const Folder&, const std::string&) {}  // removed by its name, opened or not
+
 bool RemoveFileIn(const Folder& folder, const std::string& name) {
     return unlinkat(Fd(folder), name.c_str(), 0) == 0;
 }
 
-FILE* OpenScratchFile() {
+std::string TempFolder() {
     std::string folder = Environment("TMPDIR");
-    std::string pattern = JoinPath(folder.empty() ? "/tmp" : folder, ".scrpack-XXXXXX");
+    return folder.empty() ? "/tmp" : folder;
+}
+
+FILE* OpenScratchFile() {
+    std::string pattern = JoinPath(TempFolder(), ".scrpack-XXXXXX");
     int fd = mkostemp(&pattern[0], O_CLOEXEC);
     if (fd < 0) return nullptr;
     unlink(pattern.c_str());  // nameless from now on: gone with its descriptor
@@ -265,6 +272,91 @@ bool IsTerminal(FILE* stream) {
 // Terminals here take UTF-8 as it comes, and an interrupt that finds no
 // handler ends the process by its signal, which shells report as 128 + n.
 void PrepareProcess() {}
+
+uint64_t Milliseconds() {
+    timespec now = {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000 + uint64_t(now.tv_nsec) / 1000000;
+}
+
+struct Ticker::State {
+    pthread_t thread;
+    pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+    pthread_cond_t wake;
+    bool stopping = false;
+    void (*tick)(void*);
+    void* context;
+    unsigned ms;
+};
+
+namespace {
+
+void* Tick(void* argument) {
+    Ticker::State* state = static_cast<Ticker::State*>(argument);
+    pthread_mutex_lock(&state->lock);
+    for (;;) {
+        timespec until = {};
+        clock_gettime(CLOCK_MONOTONIC, &until);
+        until.tv_nsec += long(state->ms % 1000) * 1000000;
+        until.tv_sec += state->ms / 1000 + until.tv_nsec / 1000000000;
+        until.tv_nsec %= 1000000000;
+        while (!state->stopping && pthread_cond_timedwait(&state->wake, &state->lock, &until) == 0) {
+        }
+        if (state->stopping) break;
+        state->tick(state->context);
+    }
+    pthread_mutex_unlock(&state->lock);
+    return nullptr;
+}
+
+}  // namespace
+
+bool Ticker::Start(void (*tick)(void*), void* context, unsigned ms) {
+    Stop();
+    State* state = new State;
+    state->tick = tick;
+    state->context = context;
+    state->ms = ms;
+    pthread_condattr_t attributes;
+    pthread_condattr_init(&attributes);
+    pthread_condattr_setclock(&attributes, CLOCK_MONOTONIC);
+    pthread_cond_init(&state->wake, &attributes);
+    pthread_condattr_destroy(&attributes);
+    // The thread starts with every signal blocked: interrupts go to the
+    // main thread, whose holds (HoldInterrupts) they respect.
+    sigset_t all, before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &before);
+    bool started = pthread_create(&state->thread, nullptr, Tick, state) == 0;
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (!started) {
+        pthread_cond_destroy(&state->wake);
+        delete state;
+        return false;
+    }
+    state_ = state;
+    return true;
+}
+
+void Ticker::Stop() {
+    if (!state_) return;
+    pthread_mutex_lock(&state_->lock);
+    state_->stopping = true;
+    pthread_cond_signal(&state_->wake);
+    pthread_mutex_unlock(&state_->lock);
+    pthread_join(state_->thread, nullptr);
+    pthread_cond_destroy(&state_->wake);
+    delete state_;
+    state_ = nullptr;
+}
+
+void Ticker::Lock() {
+    if (state_) pthread_mutex_lock(&state_->lock);
+}
+
+void Ticker::Unlock() {
+    if (state_) pthread_mutex_unlock(&state_->lock);
+}
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
@@ -364,14 +456,13 @@ bool InterruptPending() {
 }
 
 const char* const kStubHelp =
-    "  --stub STUB.exe     the bare installer stub; default: $SCRPACK_STUB, else the stub\n"
-    "                      installed with scrpack (../share/scrpack/stub.exe from the program),\n"
-    "                      else, run from its build tree, the stub built there (cross/stub.exe)\n";
-const char* const kTitleHelp =
-    "  --title TITLE       the screen saver's title, UTF-8; stored in Windows-1252, at most 32 bytes\n";
+    "the bare installer stub; default: $SCRPACK_STUB, else the stub installed with scrpack "
+    "(../share/scrpack/stub.exe from the program), else, run from its build tree, the stub built there "
+    "(cross/stub.exe)";
+const char* const kTitleHelp = "the screen saver's title, UTF-8; stored in Windows-1252, at most 32 bytes";
 const char* const kInPlaceHelp =
-    "OUT may not be IN. An OUT that is a device or a FIFO is written to, never replaced; a\n"
-    "symbolic link is replaced as a link (with -f), its target untouched.\n";
+    "OUT may not be IN. An OUT that is a device or a FIFO is written to, never replaced; a symbolic link is "
+    "replaced as a link (with -f), its target untouched.";
 const char* const kSystemNotes = "";
 
 }  // namespace sys

@@ -514,6 +514,12 @@ Node NodeIn(const Folder& folder, const std::string& name) {
     return Inspect(JoinPath(folder.path(), name), false);
 }
 
+std::string TempFolder() {
+    char folder[MAX_PATH + 1];
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    return length == 0 || length > MAX_PATH ? "." : WithoutTrailingSeparators(folder);
+}
+
 FILE* OpenScratchFile() {
     char folder[MAX_PATH + 1];
     DWORD length = GetTempPathA(sizeof folder, folder);
@@ -615,6 +621,16 @@ bool MoveAsideIn(const Folder& folder, const std::string& name, std::string* asi
     return Failed();
 }
 
+void ReopenTemporaryIn(const Folder& folder, const std::string& name) {
+    HoldInterrupts();
+    auto found = gTemporaries.find(TemporaryView{folder.handle(), &name});
+    if (found != gTemporaries.end() && found->second.own) {
+        CloseHandle(found->second.own);
+        found->second.own = nullptr;
+    }
+    ReleaseInterrupts();
+}
+
 bool RemoveFileIn(const Folder& folder, const std::string& name) {
     if (gInterrupted) return ClearTemporary(folder, name);
     ForgetTemporary(folder, name);
@@ -656,6 +672,71 @@ void PrepareProcess() {
         _setmode(_fileno(stream), _O_BINARY);
         std::setvbuf(stream, nullptr, _IOFBF, 1 << 14);
     }
+}
+
+uint64_t Milliseconds() {
+    return GetTickCount64();
+}
+
+struct Ticker::State {
+    HANDLE thread = nullptr;
+    HANDLE stop = nullptr;  // an event: set by Stop
+    CRITICAL_SECTION lock;
+    void (*tick)(void*);
+    void* context;
+    unsigned ms;
+};
+
+namespace {
+
+DWORD WINAPI Tick(void* argument) {
+    Ticker::State* state = static_cast<Ticker::State*>(argument);
+    while (WaitForSingleObject(state->stop, state->ms) == WAIT_TIMEOUT) {
+        EnterCriticalSection(&state->lock);
+        state->tick(state->context);
+        LeaveCriticalSection(&state->lock);
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool Ticker::Start(void (*tick)(void*), void* context, unsigned ms) {
+    Stop();
+    State* state = new State;
+    state->tick = tick;
+    state->context = context;
+    state->ms = ms;
+    InitializeCriticalSection(&state->lock);
+    state->stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (state->stop) state->thread = CreateThread(nullptr, 0, Tick, state, 0, nullptr);
+    if (!state->thread) {
+        if (state->stop) CloseHandle(state->stop);
+        DeleteCriticalSection(&state->lock);
+        delete state;
+        return false;
+    }
+    state_ = state;
+    return true;
+}
+
+void Ticker::Stop() {
+    if (!state_) return;
+    SetEvent(state_->stop);
+    WaitForSingleObject(state_->thread, INFINITE);
+    CloseHandle(state_->thread);
+    CloseHandle(state_->stop);
+    DeleteCriticalSection(&state_->lock);
+    delete state_;
+    state_ = nullptr;
+}
+
+void Ticker::Lock() {
+    if (state_) EnterCriticalSection(&state_->lock);
+}
+
+void Ticker::Unlock() {
+    if (state_) LeaveCriticalSection(&state_->lock);
 }
 
 std::string Environment(const char* name) {
@@ -732,21 +813,19 @@ bool InterruptPending() {
 }
 
 const char* const kStubHelp =
-    "  --stub STUB.exe     the bare installer stub; default: %SCRPACK_STUB%, else stub.exe in\n"
-    "                      scrpack.exe's own folder\n";
+    "the bare installer stub; default: %SCRPACK_STUB%, else stub.exe in scrpack.exe's own folder";
 const char* const kTitleHelp =
-    "  --title TITLE       the screen saver's title as the console gives it; stored in\n"
-    "                      Windows-1252, at most 32 bytes\n";
+    "the screen saver's title as the console gives it; stored in Windows-1252, at most 32 bytes";
 const char* const kInPlaceHelp =
-    "OUT may not be IN. An OUT that is a device (NUL, CON) or a named pipe is written to, never\n"
-    "replaced; a symbolic link is replaced as a link (with -f), its target untouched.\n";
+    "OUT may not be IN. An OUT that is a device (NUL, CON) or a named pipe is written to, never replaced; a "
+    "symbolic link is replaced as a link (with -f), its target untouched.";
 const char* const kSystemNotes =
-    "\n"
-    "On Windows: arguments come in the console's ANSI code page and paths go to Windows as\n"
-    "given (drive letters, '\\' or '/', UNC paths); wildcards are expanded. Output is UTF-8\n"
-    "(a console is set to show it while scrpack runs); lines written to a file or a pipe end\n"
-    "in CR LF. Ctrl+C and Ctrl+Break end an action with exit 130, closing the console with\n"
-    "129, logging off or shutting down with 143, after removing what it had partly written.\n";
+    "On Windows: arguments come in the console's ANSI code page and paths go to Windows as given (drive "
+    "letters, '\\' or '/', UNC paths); wildcards are expanded unless quoted, as a shell would (quote -I's "
+    "PATTERN). Output is UTF-8 (a console is set to show it "
+    "while scrpack runs); lines written to a file or a pipe end in CR LF. Ctrl+C and Ctrl+Break end an action "
+    "with exit 130, closing the console with 129, logging off or shutting down with 143, after removing what "
+    "it had partly written.";
 
 }  // namespace sys
 }  // namespace scrpack
