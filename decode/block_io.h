@@ -125,8 +125,4 @@ static inline void WroteBlockBytes(uint32_t count) {
     gWriteBlock.buffered += count;
 }
 
-// Private link between the decoder and the driver: DecodeFile's own outcomes
-// (cannot open, a failed close) override what the decoder recorded.
-void SetDecodeStatus(enum DecodeStatus status);
-
 #endif

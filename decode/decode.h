@@ -1,5 +1,6 @@
-// Decode driver, block-buffered byte streams and the adaptive Huffman LZSS
-// decoder for compressed catalogue entries.
+// Block-buffered byte streams and the adaptive Huffman LZSS decoder for
+// compressed catalogue entries (the installer's extraction step that opens
+// the files around it is install/decode_file.h).
 //
 // Promises, whatever the input: the decoder never reads more than the stored
 // size from its input stream, never hands the output more than the original
@@ -13,7 +14,6 @@
 #define DECODE_DECODE_H
 
 #include "decode/tree.h"
-#include "platform/win32.h"
 
 #include <stdint.h>
 #include <stdio.h>
@@ -29,7 +29,8 @@ enum DecodeStatus {
     DECODE_OVERRUN,       // the last match ran past the original size (surplus dropped)
     DECODE_UNSET_RING,    // a match copied from ring positions not yet written
     DECODE_WRITE_FAILED,  // a write stored fewer bytes than asked; decoding stopped
-    DECODE_CANNOT_OPEN    // DecodeFile: module name, executable or destination not to be had
+    DECODE_CANNOT_OPEN    // for the callers' own use: the input or the output not to be had
+                          // (the decoder itself never records it)
 };
 
 const char* DecodeStatusName(enum DecodeStatus status);
@@ -92,11 +93,5 @@ uint32_t LastDecodeUsedBytes(void);
 // gives (a match of 30 bytes at least ten bits: one for its code, nine for
 // its distance; a literal at least one). Saturates at 0xFFFFFFFF.
 uint32_t MaxExpandedSize(uint32_t storedSize);
-
-// Opens the running module's file again, seeks to `fileOffset`, creates
-// `destination` and expands the entry into it. Returns 1 when the file was
-// written whole, 0 otherwise (name not had, open or create failed, short write).
-int DecodeFile(HINSTANCE module, uint32_t fileOffset, uint32_t originalSize, uint32_t storedSize,
-               const char* destination);
 
 #endif

@@ -139,7 +139,7 @@ struct DecodeState {
     uint32_t r;                   // next ring position to write
     uint32_t originalSize;        // bytes the stream produces
     uint32_t outputCount;         // bytes given to the output so far, never above originalSize
-    enum DecodeStatus status;     // first problem of the stream, or the driver's outcome
+    enum DecodeStatus status;     // first problem of the stream
 };
 
 static struct DecodeState gDecode;
@@ -665,10 +665,6 @@ uint32_t MaxExpandedSize(uint32_t storedSize) {
 
 enum DecodeStatus LastDecodeStatus(void) {
     return gDecode.status;
-}
-
-void SetDecodeStatus(enum DecodeStatus status) {
-    gDecode.status = status;
 }
 
 const char* DecodeStatusName(enum DecodeStatus status) {

@@ -51,12 +51,14 @@ struct HuffTree {
 };
 
 // The stub is built for size, the hosts for speed: where a faster way costs
-// code, the stub takes the shorter one, as the compiler's own setting says.
-#if defined(__OPTIMIZE_SIZE__)
-enum { FOR_SPEED = 0 };
-#else
-enum { FOR_SPEED = 1 };
+// code, the stub takes the shorter one. Which of the two a build is, is a
+// property of the decode library's target (DECODE_SMALL, a definition that
+// every user of the library sees), never of the compiler's flags: a test
+// file built with other flags than the library must still agree with it.
+#if !defined(DECODE_SMALL)
+#error "DECODE_SMALL comes with the decode library's target (stub_decode or stub_decode_small)"
 #endif
+enum { FOR_SPEED = !DECODE_SMALL };
 
 // Hosts name the watched nodes that changed, so that a reader's copy can be
 // mended in place; the stub only flags a change, and its reader builds its

@@ -18,7 +18,13 @@
 
 #include <algorithm>
 #include <cmath>
-#if defined(__SSE2__)
+// Whether OfferMatch takes its SSE2 path is a property of the authoring
+// library's target (ENCODER_SSE2), never of the compiler's flags: so the
+// scalar path, the one scrpack.exe takes, builds and runs on a host too.
+#if !defined(ENCODER_SSE2)
+#error "ENCODER_SSE2 comes with the authoring library's target"
+#endif
+#if ENCODER_SSE2
 #include <emmintrin.h>
 #endif
 #include <cstdio>
@@ -293,7 +299,7 @@ struct Steps {
 // the position has, the last offer winning a tie. The positions are apart,
 // so they may be done four at a time; a batch reads and rewrites up to three
 // positions and length prices past `to`, unchanged.
-#if defined(__SSE2__)
+#if ENCODER_SSE2
 inline void OfferMatch(uint32_t* price, uint32_t* item, int from, int to, uint32_t dist, uint32_t tag,
                        const uint32_t* lengthPrice) {
     const __m128i lane = _mm_setr_epi32(0, 1, 2, 3);
