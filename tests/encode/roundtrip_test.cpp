@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -151,6 +153,32 @@ TEST(Encoder, KnownStreams) {
         std::vector<uint8_t> data(c.data.begin(), c.data.end());
         for (Parsing p : {Parsing::Greedy, Parsing::Best})
             EXPECT_EQ(EncodeStream(data.data(), data.size(), p), c.stream) << c.what << " " << Name(p);
+    }
+}
+
+// EncodeData holds a sliding stretch of the data and loads it as the parse
+// asks: however the reader cuts the data, the stream is the one of the data
+// whole, also past the points where the held bytes slide down.
+TEST(Encoder, StreamsTheSameBytesHoweverTheDataComes) {
+    std::vector<uint8_t> data = Make(Kind::Text, 300000, 6);
+    for (Kind k : {Kind::Runs, Kind::Noise, Kind::Records}) {
+        std::vector<uint8_t> more = Make(k, 200000, 7);
+        data.insert(data.end(), more.begin(), more.end());
+    }
+    for (Parsing p : kParsings) {
+        std::mt19937 rng(8);
+        size_t at = 0;
+        std::vector<uint8_t> stream;
+        uint64_t taken = authoring::EncodeData(
+            [&](uint8_t* buffer, size_t most) {
+                size_t n = std::min({most, data.size() - at, size_t(1 + rng() % 5000)});
+                std::memcpy(buffer, data.data() + at, n);
+                at += n;
+                return n;
+            },
+            [&](const uint8_t* bytes, size_t n) { stream.insert(stream.end(), bytes, bytes + n); }, p);
+        EXPECT_EQ(taken, data.size()) << Name(p);
+        EXPECT_TRUE(stream == EncodeStream(data.data(), data.size(), p)) << Name(p) << ": streams differ";
     }
 }
 

@@ -30,6 +30,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace authoring {
 
@@ -67,6 +68,18 @@ ItemWriter::ItemWriter() {
     InitTree(&tree_);
 }
 
+ItemWriter::ItemWriter(const DataWriter& write) : write_(&write) {
+    InitTree(&tree_);
+}
+
+// Hands the whole bytes so far to the writer, once there are enough of them.
+void ItemWriter::Drain() {
+    if (write_ && bytes_.size() >= kDrainAt) {
+        (*write_)(bytes_.data(), bytes_.size());
+        bytes_.clear();
+    }
+}
+
 void ItemWriter::Bits(uint32_t value, int count) {
     if (count == 0) return;
     pending_ = (pending_ << count) | (value & (uint32_t(0xFFFFFFFFu) >> (32 - count)));
@@ -102,6 +115,7 @@ void ItemWriter::Symbol(int symbol) {
 
 void ItemWriter::Literal(uint8_t byte) {
     Symbol(byte);
+    Drain();
 }
 
 void ItemWriter::Match(int length, int distanceCode) {
@@ -109,6 +123,7 @@ void ItemWriter::Match(int length, int distanceCode) {
     int high = distanceCode >> 6;
     Bits(kPrefix.code[high], kPrefix.length[high]);
     Bits(uint32_t(distanceCode & 63), 6);
+    Drain();
 }
 
 int ItemWriter::CodeLength(int symbol) const {
@@ -127,8 +142,14 @@ int ItemWriter::DistanceBits(int distanceCode) {
 }
 
 std::vector<uint8_t> ItemWriter::Finish() {
-    std::vector<uint8_t> out = bytes_;
+    std::vector<uint8_t> out = std::move(bytes_);
+    bytes_.clear();
     if (pendingCount_ > 0) out.push_back(uint8_t(pending_ << (8 - pendingCount_)));
+    pendingCount_ = 0;
+    if (write_) {
+        if (!out.empty()) (*write_)(out.data(), out.size());
+        out.clear();
+    }
     return out;
 }
 
@@ -147,46 +168,104 @@ constexpr int64_t kChunk = 4096;
 // How far each priced window reaches past the part of it that is sent.
 constexpr int64_t kLookPast = 512;
 
-// The history as the decoder sees it, with the match finder over it.
-struct Source {
-    Source(const uint8_t* data, size_t size)
-        : end(RING_START + int64_t(size)),
-          bytes(size_t(end) + MatchFinder::kPadding, 0),
-          finder(bytes.data(), kMaxDepth) {
-        std::memset(bytes.data(), ' ', RING_START);
-        std::memcpy(bytes.data() + RING_START, data, size);
+// How the data comes in: in blocks this large, and the held bytes slide
+// down once this many have fallen out of reach.
+constexpr size_t kReadBlock = size_t(1) << 18;
+constexpr size_t kSlideAt = size_t(1) << 18;
+
+// The history as the decoder sees it, with the match finder over it: the
+// RING_START blanks, then the data as `read` delivers it. Only a stretch of
+// it is held, from a reach behind the oldest position still to be searched
+// or sent (Release) to as far as the parse has asked (Need); so memory stays
+// the same whatever the size of the data.
+class Source {
+public:
+    explicit Source(const DataReader& read) : read_(read), finder(kMaxDepth) {
+        bytes_.assign(RING_START + MatchFinder::kPadding, ' ');
+        held_ = RING_START;
+        Need(RING_START + MAX_MATCH);
         // The initial blanks are sources like any written byte. Only the last
         // MAX_MATCH of them need to be known: a source further back holds
         // nothing but blanks, as one of these does, at a larger distance.
         for (int64_t p = RING_START - MAX_MATCH; p < RING_START; p++) finder.Insert(p, MaxLength(p));
     }
-    int MaxLength(int64_t pos) const { return int(std::min<int64_t>(MAX_MATCH, end - pos)); }
+
+    // Loads the data up to position `upTo` (exclusive), or to its end.
+    void Need(int64_t upTo) {
+        while (!ended_ && first_ + int64_t(held_) < upTo) {
+            Slide();
+            bytes_.resize(held_ + kReadBlock + MatchFinder::kPadding);
+            size_t got = read_(bytes_.data() + held_, kReadBlock);
+            held_ += got;
+            if (got == 0) ended_ = true;
+            bytes_.resize(held_ + MatchFinder::kPadding);
+            std::memset(bytes_.data() + held_, 0, MatchFinder::kPadding);
+            finder.SetSequence(bytes_.data(), first_);
+        }
+    }
+    // 1 when `pos` is a data position (loading what its search may read).
+    bool Has(int64_t pos) {
+        Need(pos + MAX_MATCH);
+        return pos < first_ + int64_t(held_);
+    }
+    // One past the last data byte, once known (Ended); loaded data so far before.
+    bool Ended() const { return ended_; }
+    int64_t End() const { return first_ + int64_t(held_); }
+    // Longest match the data allows at `pos`, once Need(pos + MAX_MATCH).
+    int MaxLength(int64_t pos) const { return int(std::min<int64_t>(MAX_MATCH, End() - pos)); }
+    uint8_t Byte(int64_t pos) const { return bytes_[size_t(pos - first_)]; }
+    // Nothing before `pos` will be searched or sent again.
+    void Release(int64_t pos) { released_ = pos; }
+
     // Inserts `pos` and returns its longest match (length 0 if none).
     MatchCandidate Longest(int64_t pos) {
+        Need(pos + MAX_MATCH);
         MatchCandidate found[MAX_MATCH];
         int n = finder.FindAndInsert(pos, MaxLength(pos), found);
         return n > 0 ? found[n - 1] : MatchCandidate{0, 0};
     }
     void Skip(int64_t from, int64_t to) {
-        for (int64_t p = from; p < to; p++) finder.Insert(p, MaxLength(p));
+        for (int64_t p = from; p < to; p++) {
+            Need(p + MAX_MATCH);
+            finder.Insert(p, MaxLength(p));
+        }
     }
 
-    int64_t end;                 // one past the last data byte
-    std::vector<uint8_t> bytes;  // RING_START blanks, the data, padding
+private:
+    // Drops the bytes out of reach of every position still to be searched:
+    // a search reads at most RING_SIZE bytes back.
+    void Slide() {
+        int64_t keep = released_ - RING_SIZE - 1;
+        if (keep - first_ < int64_t(kSlideAt)) return;
+        size_t drop = size_t(keep - first_);
+        std::memmove(bytes_.data(), bytes_.data() + drop, held_ - drop);
+        held_ -= drop;
+        first_ = keep;
+    }
+
+    const DataReader& read_;
+    std::vector<uint8_t> bytes_;  // the positions from first_ on, then kPadding bytes
+    int64_t first_ = 0;           // position of bytes_[0]
+    size_t held_ = 0;             // positions held
+    int64_t released_ = 0;        // see Release
+    bool ended_ = false;          // the reader delivered its last byte
+
+public:
     MatchFinder finder;
 };
 
 void EncodeGreedy(Source& src, ItemWriter& out) {
-    for (int64_t pos = RING_START; pos < src.end;) {
+    for (int64_t pos = RING_START; src.Has(pos);) {
         MatchCandidate m = src.Longest(pos);
         if (m.length >= MIN_MATCH) {
             out.Match(m.length, m.distanceCode);
             src.Skip(pos + 1, pos + m.length);
             pos += m.length;
         } else {
-            out.Literal(src.bytes[size_t(pos)]);
+            out.Literal(src.Byte(pos));
             pos++;
         }
+        src.Release(pos);
     }
 }
 
@@ -194,14 +273,16 @@ void EncodeGreedy(Source& src, ItemWriter& out) {
 // looked at one position ahead is kept for when the parse gets there.
 void EncodeLazy(Source& src, ItemWriter& out) {
     int64_t pos = RING_START;
+    if (!src.Has(pos)) return;
     MatchCandidate m = src.Longest(pos);
-    while (pos < src.end) {
+    for (;;) {
         int64_t searched = pos + 1;  // first position not yet inserted
-        if (m.length >= MIN_MATCH && m.length < MAX_MATCH && pos + 1 < src.end) {
+        src.Release(pos);
+        if (m.length >= MIN_MATCH && m.length < MAX_MATCH && src.Has(pos + 1)) {
             MatchCandidate next = src.Longest(pos + 1);
             searched = pos + 2;
             if (next.length > m.length) {
-                out.Literal(src.bytes[size_t(pos)]);
+                out.Literal(src.Byte(pos));
                 pos++;
                 m = next;
                 continue;
@@ -212,10 +293,11 @@ void EncodeLazy(Source& src, ItemWriter& out) {
             src.Skip(searched, pos + m.length);
             pos += m.length;
         } else {
-            out.Literal(src.bytes[size_t(pos)]);
+            out.Literal(src.Byte(pos));
             pos++;
         }
-        if (pos < src.end) m = src.Longest(pos);
+        if (!src.Has(pos)) break;
+        m = src.Longest(pos);
     }
 }
 
@@ -253,6 +335,7 @@ public:
             if (i + 1 >= offsets_.size()) offsets_.resize(2 * (i + 1), 0);
             uint32_t at = offsets_[i];
             if (at + MAX_MATCH > lists_.size()) lists_.resize(2 * (at + MAX_MATCH));
+            src_.Need(next_ + MAX_MATCH);
             int n = src_.finder.FindAndInsert(next_, src_.MaxLength(next_), lists_.data() + at);
             offsets_[i + 1] = at + uint32_t(n);
             next_++;
@@ -349,7 +432,7 @@ int64_t EncodeWindow(MatchCache& cache, const Source& src, ItemWriter& out, int6
         uint32_t* price = steps.price.data() + i;  // [len]: the position len bytes on
         uint32_t* item = steps.item.data() + i;
         uint32_t base = price[0];
-        uint32_t lit = base + prices.literal[src.bytes[size_t(pos)]];
+        uint32_t lit = base + prices.literal[src.Byte(pos)];
         if (lit < price[1]) {
             price[1] = lit;
             item[1] = 1;
@@ -375,7 +458,7 @@ int64_t EncodeWindow(MatchCache& cache, const Source& src, ItemWriter& out, int6
     for (auto it = ends.rbegin(); it != ends.rend() && done < commit; ++it) {
         uint32_t item = steps.item[*it];
         if ((item & 0xFFFF) == 1)
-            out.Literal(src.bytes[size_t(done)]);
+            out.Literal(src.Byte(done));
         else
             out.Match(int(item & 0xFFFF), int(item >> 16));
         done = begin + int64_t(*it);
@@ -387,27 +470,45 @@ void EncodeBest(Source& src, ItemWriter& out) {
     MatchCache cache(src);
     Steps steps;
     int64_t chunk = kFirstChunk;
-    for (int64_t pos = RING_START; pos < src.end;) {
-        int64_t end = std::min(src.end, pos + chunk + kLookPast);
-        int64_t commit = end == src.end ? end : pos + chunk;
+    for (int64_t pos = RING_START; src.Has(pos);) {
+        // Every position of the window is searched, up to MAX_MATCH on.
+        src.Need(pos + chunk + kLookPast + MAX_MATCH);
+        int64_t end = src.Ended() ? std::min(src.End(), pos + chunk + kLookPast) : pos + chunk + kLookPast;
+        int64_t commit = src.Ended() && end == src.End() ? end : pos + chunk;
         pos = EncodeWindow(cache, src, out, pos, end, commit, steps);
         cache.Forget(pos);
+        src.Release(pos);
         chunk = std::min(kChunk, chunk * 2);
     }
 }
 
 }  // namespace
 
-std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, Parsing parsing) {
-    if (size == 0) return {};
-    Source src(data, size);
-    ItemWriter out;
+uint64_t EncodeData(const DataReader& read, const DataWriter& write, Parsing parsing) {
+    Source src(read);
+    if (!src.Has(RING_START)) return 0;  // no data: an empty stream
+    ItemWriter out(write);
     switch (parsing) {
     case Parsing::Greedy: EncodeGreedy(src, out); break;
     case Parsing::Lazy: EncodeLazy(src, out); break;
     case Parsing::Best: EncodeBest(src, out); break;
     }
-    return out.Finish();
+    out.Finish();
+    return uint64_t(src.End() - RING_START);
+}
+
+std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, Parsing parsing) {
+    std::vector<uint8_t> stream;
+    size_t at = 0;
+    EncodeData(
+        [&](uint8_t* buffer, size_t most) {
+            size_t n = std::min(most, size - at);
+            if (n) std::memcpy(buffer, data + at, n);
+            at += n;
+            return n;
+        },
+        [&](const uint8_t* bytes, size_t n) { stream.insert(stream.end(), bytes, bytes + n); }, parsing);
+    return stream;
 }
 
 }  // namespace authoring
