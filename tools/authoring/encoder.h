@@ -25,12 +25,19 @@ using DataWriter = std::function<void(const uint8_t* bytes, size_t size)>;
 // data (the reach of a match, the parse's look-ahead) and of the stream,
 // whatever the size of the data. The same bytes as EncodeStream on the data
 // whole. Returns the number of data bytes.
-uint64_t EncodeData(const DataReader& read, const DataWriter& write, Parsing parsing = Parsing::Best);
+//
+// `threads`: 1 runs everything on the calling thread; 2 or more searches the
+// matches on a second thread, ahead of the parse (`read` is then called
+// there); 0 takes two where the machine has more than one core. The stream
+// is the same whatever the number. A build without threads
+// (ENCODER_THREADS=0, scrpack.exe) always takes one.
+uint64_t EncodeData(const DataReader& read, const DataWriter& write, Parsing parsing = Parsing::Best, int threads = 0);
 
 // The compressed stream of `data` (size >= 0; an empty input gives an empty
-// stream). Deterministic: the same input and parsing give the same bytes.
-// Sizes are those of a catalogue entry: below 4 GiB.
-std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, Parsing parsing = Parsing::Best);
+// stream). Deterministic: the same input and parsing give the same bytes,
+// whatever the number of threads (see EncodeData). Sizes are those of a
+// catalogue entry: below 4 GiB.
+std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, Parsing parsing = Parsing::Best, int threads = 0);
 
 // Writes a stream item by item, keeping the adaptive code in step with the
 // decoder's. EncodeStream is built on it; tests use it for streams that no

@@ -256,7 +256,8 @@ PackResult StoreFiles(const PackRequest& request, StreamStore& store, Package* o
             if (!input.Open(&error)) return Refusal(PackFault::Io, error);
             uint64_t before = store.size();
             EncodeData([&](uint8_t* buffer, size_t most) { return input.Read(buffer, most); },
-                       [&](const uint8_t* bytes, size_t count) { store.Append(bytes, count); }, request.parsing);
+                       [&](const uint8_t* bytes, size_t count) { store.Append(bytes, count); }, request.parsing,
+                       request.threads);
             if (!input.Check(&error)) return Refusal(PackFault::Io, error);
             if (store.failed()) return Refusal(PackFault::Io, "a temporary file: cannot write it");
             uint64_t streamSize = store.size() - before;

@@ -45,6 +45,7 @@ struct PackRequest {
     uint16_t firstNumber = 1;  // file number of entry index 2
     bool storeAll = false;     // never compress
     Parsing parsing = Parsing::Best;
+    int threads = 0;               // the encoder's (EncodeData)
     std::vector<PackInput> files;  // screen saver, data file, extra files
     // Expands every compressed stream again and compares it with its file
     // (an encoder fault is refused as PackFault::Encoder).

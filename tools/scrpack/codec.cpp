@@ -130,9 +130,12 @@ std::string DamageText(const std::string& in, const std::string& out, uint32_t s
 int Compress(const std::vector<std::string>& argv) {
     Args args;
     std::string error;
-    if (!ParseArgs(argv, {{"--force", "-f", false}}, &args, &error)) return UsageError("compress", error);
+    if (!ParseArgs(argv, {{"--force", "-f", false}, {"--threads", nullptr, true}}, &args, &error))
+        return UsageError("compress", error);
     if (args.help) return ShowHelp("compress");
     if (args.positional.size() != 2) return UsageError("compress", "expected IN and OUT");
+    int threads = 0;
+    if (!ParseThreads(args, &threads)) return UsageError("compress", "--threads expects a number from 1 to 64");
     SetQuiet(args.has("-q"));
     const std::string& inPath = args.positional[0];
     const std::string& outPath = args.positional[1];
@@ -179,7 +182,7 @@ int Compress(const std::vector<std::string>& argv) {
         out.Write(bytes, count);  // a failure is reported by Commit
         written += count;
     };
-    authoring::EncodeData(read, write);
+    authoring::EncodeData(read, write, authoring::Parsing::Best, threads);
     if (in != stdin) StreamClose(in);
     if (over) return Error(kExitUsage, NameOf(inPath) + ": " + tooLarge);
     if (readError) return Error(kExitIo, NameOf(inPath) + ": cannot read it: " + sys::ErrorText(readError));

@@ -37,14 +37,14 @@ const char* const kToolHelp =
 
 const char* const kPackHelp =
     "usage: scrpack pack -o OUT.exe [--stub STUB.exe] --title TITLE [--first-number N] [--store]\n"
-    "                    [-f] [-q] SAVER DATA [EXTRA...]\n"
+    "                    [--threads N] [-f] [-q] SAVER DATA [EXTRA...]\n"
     "\n"
     "Writes the installer OUT.exe: the stub with a package holding SAVER (entry 0, installed as\n"
     "BASE.SCR in the Windows directory), DATA (entry 1, BASE.DAT in the data folder) and each\n"
     "EXTRA (entries 2 and up, FILEnnnn.EXT in the data folder), in that order; BASE comes from\n"
     "OUT's file name. Each file is compressed unless --store is given or compression would not\n"
-    "make it smaller, and every compressed stream is expanded again and compared before anything\n"
-    "is written. Each entry's extension is the file's own (at most 4 characters with the dot).\n"
+    "make it smaller, and every compressed stream is expanded again and compared before it\n"
+    "counts. Each entry's extension is the file's own (at most 4 characters with the dot).\n"
     "A name for OUT that would make two files install to one path is refused.\n"
     "\n"
     "  -o OUT.exe          the installer to write; \"-\" for standard output\n";
@@ -52,6 +52,8 @@ const char* const kPackHelp =
 const char* const kPackHelpEnd =
     "  --first-number N    file number of the first extra file, 0 to 65535 (default 1: FILE0001)\n"
     "  --store             store every file as is\n"
+    "  --threads N         1: compress on one thread; 2 or more: search matches on a second\n"
+    "                      (the default where there are two cores); the bytes are the same\n"
     "  -f, --force         replace OUT if it exists\n"
     "  -q, --quiet         print only errors\n"
     "\n"
@@ -114,11 +116,13 @@ const char* const kExtractHelp =
     "--salvage: something was damaged, the rest is written).\n";
 
 const char* const kCompressHelp =
-    "usage: scrpack compress [-f] [-q] IN OUT\n"
+    "usage: scrpack compress [--threads N] [-f] [-q] IN OUT\n"
     "\n"
     "Writes the compressed stream of IN to OUT, as a compressed entry stores it, and prints the\n"
     "original and stored sizes. \"-\" is standard input (IN) or output (OUT).\n"
     "\n"
+    "  --threads N   1: compress on one thread; 2 or more: search matches on a second (the\n"
+    "                default where there are two cores); the bytes are the same\n"
     "  -f, --force   replace OUT if it exists; write to a terminal\n"
     "  -q, --quiet   print only errors\n"
     "\n";

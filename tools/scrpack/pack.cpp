@@ -128,7 +128,8 @@ int Pack(const std::vector<std::string>& argv) {
     std::string error;
     const std::vector<Option> accepted = {{"-o", "--output", true},    {"--stub", nullptr, true},
                                           {"--title", nullptr, true},  {"--first-number", nullptr, true},
-                                          {"--store", nullptr, false}, {"--force", "-f", false}};
+                                          {"--store", nullptr, false}, {"--force", "-f", false},
+                                          {"--threads", nullptr, true}};
     if (!ParseArgs(argv, accepted, &args, &error)) return UsageError("pack", error);
     if (args.help) return ShowHelp("pack");
     for (const char* required : {"-o", "--title"})
@@ -142,6 +143,7 @@ int Pack(const std::vector<std::string>& argv) {
     if (request.stubPath.empty())
         return Error(kExitUsage, "pack: no stub found; looked at " + looked + "; name one with --stub");
     request.storeAll = args.has("--store");
+    if (!ParseThreads(args, &request.threads)) return UsageError("pack", "--threads expects a number from 1 to 64");
     std::string output = args.value("-o");
     std::string problem;
     if (!authoring::Utf8ToCp1252(sys::Utf8FromHost(args.value("--title")), &request.title, &problem))
