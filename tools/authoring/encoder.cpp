@@ -279,7 +279,8 @@ struct FeedBlock {
     std::vector<uint8_t> bytes;         // per position
     std::vector<uint32_t> ends;         // per position: where its list ends in lists (it starts
                                         // where the one before ends)
-    std::vector<MatchCandidate> lists;  // the lists, one after the other
+    std::vector<MatchCandidate> lists;  // the lists, one after the other (room for the longest
+                                        // ones; ends.back() are used)
     bool last = false;                  // the data ends after these positions
 };
 
@@ -291,19 +292,17 @@ public:
     void Fill(FeedBlock* block) {
         block->bytes.clear();
         block->ends.clear();
-        block->lists.clear();
+        block->lists.resize(kFeedBlock * MAX_MATCH);  // once: never shrunk
         block->last = false;
+        uint32_t at = 0;
         for (size_t i = 0; i < kFeedBlock; i++) {
             if (!src_.Has(pos_)) {
                 block->last = true;
                 return;
             }
-            size_t at = block->lists.size();
-            block->lists.resize(at + MAX_MATCH);
-            int n = src_.finder.FindAndInsert(pos_, src_.MaxLength(pos_), block->lists.data() + at);
-            block->lists.resize(at + size_t(n));
+            at += uint32_t(src_.finder.FindAndInsert(pos_, src_.MaxLength(pos_), block->lists.data() + at));
             block->bytes.push_back(src_.Byte(pos_));
-            block->ends.push_back(uint32_t(at + size_t(n)));
+            block->ends.push_back(at);
             src_.Release(pos_);
             pos_++;
         }
@@ -437,7 +436,8 @@ private:
     void Pull() {
         const FeedBlock& block = feed_.Next();
         uint32_t base = uint32_t(lists_.size());
-        lists_.insert(lists_.end(), block.lists.begin(), block.lists.end());
+        lists_.insert(lists_.end(), block.lists.begin(),
+                      block.lists.begin() + (block.ends.empty() ? 0 : block.ends.back()));
         bytes_.insert(bytes_.end(), block.bytes.begin(), block.bytes.end());
         for (uint32_t end : block.ends) offsets_.push_back(base + end);
         next_ += int64_t(block.bytes.size());
