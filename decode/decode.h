@@ -19,8 +19,11 @@
 #include <stdio.h>
 
 enum {
-    BLOCK_SIZE = 16384,  // size of the read block and of the write block
-    STREAM_MODE = 514    // the mode word of ordinary ReadPtr/WritePtr calls
+    BLOCK_SIZE = 16384,  // size of the read block (and of the stub's write block)
+    // Size of the write block: the stub's 16,384 bytes; hosts write 64 KiB
+    // at a time, a quarter of the write calls.
+    WRITE_BLOCK_SIZE = DECODE_SMALL ? BLOCK_SIZE : 65536,
+    STREAM_MODE = 514  // the mode word of ordinary ReadPtr/WritePtr calls
 };
 
 enum DecodeStatus {
@@ -46,8 +49,8 @@ extern const uint8_t DISTANCE_PREFIX_LEN[256];
 int ReadPtr(FILE* stream, int mode, uint32_t remaining);
 
 // Block-buffered output of one byte for a file of `fileSize` bytes; each block
-// of 16,384 bytes (and the last, shorter one) is written the moment its last
-// byte arrives. Bytes beyond fileSize are dropped. The reset form (all zeros)
+// of WRITE_BLOCK_SIZE bytes (and the last, shorter one) is written the moment
+// its last byte arrives. Bytes beyond fileSize are dropped. The reset form (all zeros)
 // starts a new file. A short write sets the writer's failure flag.
 int WritePtr(FILE* stream, int byte, int mode, uint32_t fileSize);
 

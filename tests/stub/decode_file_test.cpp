@@ -147,13 +147,13 @@ TEST_F(DecodeFileTest, FullDisk) {
 // Through the layer's drive mapping and fault switch: the first block stores
 // one byte fewer; nothing more is written after it.
 TEST_F(DecodeFileTest, ShortWriteLeavesTheFileAsFarAsWritten) {
-    Entry e = Pack(TextBytes(40000, 7));
+    Entry e = Pack(TextBytes(150000, 7));
     WriteExe();
     hostwin::MapDrive('C', dir_.string());
     hostwin::SetModuleFileName("C:\\setup.exe");
     hostwin::FaultSwitches().shortWrite = 1;
     EXPECT_EQ(Decode(e, "C:\\out.bin"), DECODE_WRITE_FAILED);
-    EXPECT_EQ(fs::file_size(dir_ / "out.bin"), size_t(BLOCK_SIZE - 1));
+    EXPECT_EQ(fs::file_size(dir_ / "out.bin"), size_t(WRITE_BLOCK_SIZE - 1));
     EXPECT_EQ(hostwin::Count().writes, 1);
     EXPECT_EQ(hostwin::Count().openStreams, 0);
 }
