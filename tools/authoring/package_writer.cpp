@@ -136,6 +136,14 @@ public:
     uint64_t size() const { return size_; }
     bool failed() const { return failed_; }
     FILE* file() const { return file_; }
+    // The file, standing at `at` for reading; null when it cannot. (The C
+    // library wants a seek between reading and writing: the next Append
+    // makes one.)
+    FILE* ReadAt(uint64_t at) {
+        positioned_ = false;
+        if (failed_ || std::fflush(file_) != 0 || StreamSeek(file_, long(at), SEEK_SET) != 0) return nullptr;
+        return file_;
+    }
     const uint8_t* bytes(uint64_t at) const { return bytes_.data() + at; }
 
     void Append(const uint8_t* bytes, size_t count) {
@@ -160,8 +168,7 @@ public:
             write(bytes_.data() + at, size_t(count));
             return true;
         }
-        positioned_ = false;
-        if (failed_ || std::fflush(file_) != 0 || StreamSeek(file_, long(at), SEEK_SET) != 0) return false;
+        if (!ReadAt(at)) return false;
         std::vector<uint8_t> block(size_t(1) << 16);
         while (count > 0) {
             size_t want = size_t(std::min<uint64_t>(count, block.size()));
@@ -204,12 +211,13 @@ bool ExpandsBack(const PackInput& file, const StoredAt& where, const PackedEntry
     } else {
         // Expanded into a scratch file of its own, then compared block by block.
         check = request.openScratch();
-        if (!check || std::fflush(store.file()) != 0 || StreamSeek(store.file(), long(where.at), SEEK_SET) != 0) {
+        FILE* stream = check ? store.ReadAt(where.at) : nullptr;
+        if (!stream) {
             if (check) StreamClose(check);
             *result = Refusal(PackFault::Io, "a temporary file: cannot make or read it");
             return false;
         }
-        ExpandStream(store.file(), check, entry.originalSize, entry.storedSize, DECODE_TO_ORIGINAL_SIZE);
+        ExpandStream(stream, check, entry.originalSize, entry.storedSize, DECODE_TO_ORIGINAL_SIZE);
         same = LastDecodeStatus() == DECODE_OK && !WriteFailed() && std::fflush(check) == 0 &&
                StreamSeek(check, 0, SEEK_SET) == 0;
         expanded.resize(original.size());
