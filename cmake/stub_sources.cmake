@@ -3,10 +3,10 @@
 # cross build (cross/) links them all into stub.exe. Absolute paths.
 get_filename_component(_stub_root ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 set(STUB_PACKAGE_SOURCES package/locator.cpp package/catalogue.cpp package/check.cpp package/own_package.cpp)
-set(STUB_DECODE_SOURCES decode/decoder.cpp decode/tree.cpp decode/streams.cpp decode/decode_file.cpp)
+set(STUB_DECODE_SOURCES decode/decoder.cpp decode/tree.cpp decode/streams.cpp)
 set(STUB_NAMING_SOURCES install/naming.cpp install/text.cpp install/thousands.cpp)
 set(STUB_INSTALL_SOURCES
-    install/checks.cpp install/extract.cpp install/install_dialog.cpp install/message.cpp
+    install/checks.cpp install/decode_file.cpp install/extract.cpp install/install_dialog.cpp install/message.cpp
     install/order_dialog.cpp install/program.cpp)
 set(STUB_SHELL_SOURCES shell/sequence.cpp shell/winmain.cpp)
 # The C runtime's streams behind platform/streams.h (the Linux tools use them too).

@@ -27,13 +27,13 @@ struct ReadBlock {
 };
 
 struct WriteBlock {
-    uint8_t block[BLOCK_SIZE + 8];  // bytes collected for the next write, and eight spare bytes
-                                    // that a short match copy may store into (see the decoder)
-    uint32_t buffered;              // bytes in the block
-    uint32_t limit;                 // size of the block being filled: min(fileSize - written, BLOCK_SIZE)
-    int open;                       // 1 once `limit` is set for the block being filled
-    uint32_t written;               // bytes of the current file already written to its stream
-    int failed;                     // 1 after a write stored fewer bytes than asked
+    uint8_t block[WRITE_BLOCK_SIZE + 8];  // bytes collected for the next write, and eight spare bytes
+                                          // that a short match copy may store into (see the decoder)
+    uint32_t buffered;                    // bytes in the block
+    uint32_t limit;                       // size of the block being filled: min(fileSize - written, WRITE_BLOCK_SIZE)
+    int open;                             // 1 once `limit` is set for the block being filled
+    uint32_t written;                     // bytes of the current file already written to its stream
+    int failed;                           // 1 after a write stored fewer bytes than asked
 };
 
 extern struct ReadBlock gReadBlock;
@@ -91,7 +91,7 @@ static inline void GiveBlockBytes(FILE* stream, const uint8_t* bytes, uint32_t c
         if (!wb->open) {
             if (wb->written >= fileSize) return;  // the file is complete: surplus
             uint32_t left = fileSize - wb->written;
-            wb->limit = left < (uint32_t)BLOCK_SIZE ? left : (uint32_t)BLOCK_SIZE;
+            wb->limit = left < (uint32_t)WRITE_BLOCK_SIZE ? left : (uint32_t)WRITE_BLOCK_SIZE;
             wb->open = 1;
         }
         uint32_t room = wb->limit - wb->buffered;
@@ -124,9 +124,5 @@ static inline uint8_t* BlockRoom(uint32_t count) {
 static inline void WroteBlockBytes(uint32_t count) {
     gWriteBlock.buffered += count;
 }
-
-// Private link between the decoder and the driver: DecodeFile's own outcomes
-// (cannot open, a failed close) override what the decoder recorded.
-void SetDecodeStatus(enum DecodeStatus status);
 
 #endif

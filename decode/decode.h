@@ -1,5 +1,6 @@
-// Decode driver, block-buffered byte streams and the adaptive Huffman LZSS
-// decoder for compressed catalogue entries.
+// Block-buffered byte streams and the adaptive Huffman LZSS decoder for
+// compressed catalogue entries (the installer's extraction step that opens
+// the files around it is install/decode_file.h).
 //
 // Promises, whatever the input: the decoder never reads more than the stored
 // size from its input stream, never hands the output more than the original
@@ -13,14 +14,16 @@
 #define DECODE_DECODE_H
 
 #include "decode/tree.h"
-#include "platform/win32.h"
 
 #include <stdint.h>
 #include <stdio.h>
 
 enum {
-    BLOCK_SIZE = 16384,  // size of the read block and of the write block
-    STREAM_MODE = 514    // the mode word of ordinary ReadPtr/WritePtr calls
+    BLOCK_SIZE = 16384,  // size of the read block (and of the stub's write block)
+    // Size of the write block: the stub's 16,384 bytes; hosts write 64 KiB
+    // at a time, a quarter of the write calls.
+    WRITE_BLOCK_SIZE = DECODE_SMALL ? BLOCK_SIZE : 65536,
+    STREAM_MODE = 514  // the mode word of ordinary ReadPtr/WritePtr calls
 };
 
 enum DecodeStatus {
@@ -29,7 +32,8 @@ enum DecodeStatus {
     DECODE_OVERRUN,       // the last match ran past the original size (surplus dropped)
     DECODE_UNSET_RING,    // a match copied from ring positions not yet written
     DECODE_WRITE_FAILED,  // a write stored fewer bytes than asked; decoding stopped
-    DECODE_CANNOT_OPEN    // DecodeFile: module name, executable or destination not to be had
+    DECODE_CANNOT_OPEN    // for the callers' own use: the input or the output not to be had
+                          // (the decoder itself never records it)
 };
 
 const char* DecodeStatusName(enum DecodeStatus status);
@@ -45,8 +49,8 @@ extern const uint8_t DISTANCE_PREFIX_LEN[256];
 int ReadPtr(FILE* stream, int mode, uint32_t remaining);
 
 // Block-buffered output of one byte for a file of `fileSize` bytes; each block
-// of 16,384 bytes (and the last, shorter one) is written the moment its last
-// byte arrives. Bytes beyond fileSize are dropped. The reset form (all zeros)
+// of WRITE_BLOCK_SIZE bytes (and the last, shorter one) is written the moment
+// its last byte arrives. Bytes beyond fileSize are dropped. The reset form (all zeros)
 // starts a new file. A short write sets the writer's failure flag.
 int WritePtr(FILE* stream, int byte, int mode, uint32_t fileSize);
 
@@ -92,11 +96,5 @@ uint32_t LastDecodeUsedBytes(void);
 // gives (a match of 30 bytes at least ten bits: one for its code, nine for
 // its distance; a literal at least one). Saturates at 0xFFFFFFFF.
 uint32_t MaxExpandedSize(uint32_t storedSize);
-
-// Opens the running module's file again, seeks to `fileOffset`, creates
-// `destination` and expands the entry into it. Returns 1 when the file was
-// written whole, 0 otherwise (name not had, open or create failed, short write).
-int DecodeFile(HINSTANCE module, uint32_t fileOffset, uint32_t originalSize, uint32_t storedSize,
-               const char* destination);
 
 #endif

@@ -1,7 +1,8 @@
 // ReadPtr and WritePtr: the block-buffered byte streams between the decoder
 // and the standard library's file streams. One read call per 16,384 stored
-// bytes (never more than the remaining count), one write call per 16,384
-// output bytes and one for the last, shorter block when its last byte arrives.
+// bytes (never more than the remaining count), one write call per
+// WRITE_BLOCK_SIZE output bytes (the stub's 16,384) and one for the last,
+// shorter block when its last byte arrives.
 //
 // Trusts: the caller resets both layers before each file and passes the same
 // file size with every WritePtr call of one file. Promises on bad outcomes: a

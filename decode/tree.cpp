@@ -31,7 +31,7 @@ void InitTree(struct HuffTree* tree) {
         tree->weight[j] = (uint16_t)(tree->weight[i] + tree->weight[i + 1]);
         tree->parent[i] = tree->parent[i + 1] = (uint16_t)j;
     }
-    tree->weight[NODE_COUNT] = 0xFFFF;
+    for (int n = NODE_COUNT; n < NODE_COUNT + 1 + WEIGHT_PAD; n++) tree->weight[n] = 0xFFFF;
     tree->parent[ROOT] = 0;
     memset(tree->watched, 0, sizeof tree->watched);
     tree->watchedChanged = 1;

@@ -35,10 +35,32 @@ enum {
 static_assert(NODE_COUNT == 567 && ROOT == 566, "tree size");
 static_assert(SYMBOL_COUNT == 256 + MAX_MATCH - MIN_MATCH + 1, "one symbol per match length");
 
+// The stub is built for size, the hosts for speed: where a faster way costs
+// code, the stub takes the shorter one. Which of the two a build is, is a
+// property of the decode library's target (DECODE_SMALL, a definition that
+// every user of the library sees), never of the compiler's flags: a test
+// file built with other flags than the library must still agree with it.
+#if !defined(DECODE_SMALL)
+#error "DECODE_SMALL comes with the decode library's target (stub_decode or stub_decode_small)"
+#endif
+enum { FOR_SPEED = !DECODE_SMALL };
+
+// Hosts with SSE2 (DECODE_SSE2, set by the library like DECODE_SMALL) scan
+// for the node to exchange with eight weights at a time; the weight array
+// then has room for the eight read from the sentinel on.
+#if !defined(DECODE_SSE2)
+#error "DECODE_SSE2 comes with the decode library's target (stub_decode or stub_decode_small)"
+#endif
+#if DECODE_SSE2
+#include <emmintrin.h>
+#endif
+enum { WEIGHT_PAD = DECODE_SSE2 ? 7 : 0 };
+
 struct HuffTree {
-    uint16_t weight[NODE_COUNT + 1];             // node weights, ascending by index; [567] = 0xFFFF
-    uint16_t child[NODE_COUNT];                  // internal: index of the 0-child (1-child is +1); leaf: 567 + symbol
-    uint16_t parent[NODE_COUNT + SYMBOL_COUNT];  // [n < 567]: parent of node n; [567 + s]: node holding symbol s
+    uint16_t weight[NODE_COUNT + 1 + WEIGHT_PAD];  // node weights, ascending by index; [567] = 0xFFFF
+                                                   // (and the room after it, where there is some)
+    uint16_t child[NODE_COUNT];                    // internal: index of the 0-child (1-child is +1); leaf: 567 + symbol
+    uint16_t parent[NODE_COUNT + SYMBOL_COUNT];    // [n < 567]: parent of node n; [567 + s]: node holding symbol s
     uint8_t watched[NODE_COUNT];    // 1 for nodes whose child value a reader keeps a copy of (0 after InitTree)
     uint8_t watchedChanged;         // 1 once the child value of a watched node changed since a reader cleared
                                     // this (set by InitTree and RebuildTree): lets a reader keep a copy of
@@ -49,14 +71,6 @@ struct HuffTree {
     uint16_t changed[CHANGED_MAX];  // the watched nodes whose child values changed since then, so that a
                                     // reader can mend its copy where it changed (hosts only)
 };
-
-// The stub is built for size, the hosts for speed: where a faster way costs
-// code, the stub takes the shorter one, as the compiler's own setting says.
-#if defined(__OPTIMIZE_SIZE__)
-enum { FOR_SPEED = 0 };
-#else
-enum { FOR_SPEED = 1 };
-#endif
 
 // Hosts name the watched nodes that changed, so that a reader's copy can be
 // mended in place; the stub only flags a change, and its reader builds its
@@ -99,9 +113,27 @@ static inline void AdoptChildren(struct HuffTree* tree, unsigned n) {
 static inline unsigned ExchangeNode(struct HuffTree* tree, unsigned c, unsigned k) {
     uint16_t* weight = tree->weight;
     uint16_t* child = tree->child;
+#if DECODE_SSE2
+    // The first of eight weights not below k (k - w saturates to 0), from
+    // c + 2 on; the sentinel is such a weight, and the room after it keeps
+    // every load inside the array.
+    const __m128i key = _mm_set1_epi16((short)k);
+    const uint16_t* next = weight + c + 2;
+    for (;;) {
+        __m128i w = _mm_loadu_si128((const __m128i*)next);
+        unsigned heavier = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(key, w), _mm_setzero_si128()));
+        if (heavier != 0) {
+            next += __builtin_ctz(heavier) / 2;
+            break;
+        }
+        next += 8;
+    }
+    unsigned l = (unsigned)(next - weight) - 1;
+#else
     const uint16_t* last = weight + c + 1;
     while (k > last[1]) last++;
     unsigned l = (unsigned)(last - weight);
+#endif
     weight[l] = (uint16_t)k;
     unsigned i = child[c];
     child[c] = child[l];

@@ -12,11 +12,11 @@
 // Trusts the package check that ran before (catalogue inside the file), yet
 // still treats every short read, failed seek and unreadable catalogue as a
 // failure, and writes only bytes it has read.
+#include "install/decode_file.h"
 #include "install/install.h"
 #include "install/naming.h"
-#include "package/package.h"
-#include "decode/decode.h"
 #include "install/program.h"
+#include "package/package.h"
 
 #include <string.h>
 
@@ -107,8 +107,9 @@ static int CopyStoredEntry(struct Extraction* x) {
 static int ExpandCompressedEntry(struct Extraction* x) {
     const struct CatalogueEntry* e = &x->walk.entry;
     _lclose(x->walk.package);
-    int whole = DecodeFile(gInstaller.module, e->fileOffset, e->originalSize, e->storedSize, x->temporary) &&
-                LastDecodeStatus() != DECODE_SHORT_INPUT;
+    enum DecodeStatus status =
+        DecodeFile(gInstaller.module, e->fileOffset, e->originalSize, e->storedSize, x->temporary);
+    int whole = status != DECODE_CANNOT_OPEN && status != DECODE_WRITE_FAILED && status != DECODE_SHORT_INPUT;
     x->walk.package = LocatePackage();
     return whole;
 }

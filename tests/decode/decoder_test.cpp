@@ -268,7 +268,8 @@ TEST(Decoder, StopWhenShortEndsACutStreamAtOnce) {
         EXPECT_EQ(stopped.status, sound ? DECODE_OK : DECODE_SHORT_INPUT);
         EXPECT_EQ(whole.status, stopped.status);
         EXPECT_LE(stopped.returned, sound ? c.original : MaxExpandedSize(c.stored) + MAX_MATCH);
-        EXPECT_EQ(stopped.out.bytes.size(), std::min<size_t>(stopped.returned, BLOCK_SIZE * stopped.out.calls.size()));
+        EXPECT_EQ(stopped.out.bytes.size(),
+                  std::min<size_t>(stopped.returned, WRITE_BLOCK_SIZE * stopped.out.calls.size()));
         EXPECT_TRUE(std::equal(stopped.out.bytes.begin(), stopped.out.bytes.end(), whole.out.bytes.begin()));
         EXPECT_EQ(stopped.shortfall == 0, sound);
         EXPECT_GE(whole.shortfall, stopped.shortfall);
@@ -313,10 +314,10 @@ TEST(Decoder, OriginalSizeOfTwoGigabytesAndMore) {
         DecodeRun run;
         run.out.shortWriteAt = 2;
         run.Run(size, 0);
-        EXPECT_EQ(run.out.calls, (std::vector<size_t>{BLOCK_SIZE, BLOCK_SIZE}));
+        EXPECT_EQ(run.out.calls, (std::vector<size_t>{WRITE_BLOCK_SIZE, WRITE_BLOCK_SIZE}));
         EXPECT_EQ(run.status, DECODE_WRITE_FAILED);
-        EXPECT_GE(run.returned, 2u * BLOCK_SIZE);
-        EXPECT_LT(run.returned, 2u * BLOCK_SIZE + MAX_MATCH);
+        EXPECT_GE(run.returned, 2u * WRITE_BLOCK_SIZE);
+        EXPECT_LT(run.returned, 2u * WRITE_BLOCK_SIZE + MAX_MATCH);
     }
 }
 

@@ -29,17 +29,14 @@ struct WriterCase {
 
 // Each block is written the moment its last byte arrives, never earlier;
 // bytes past the file size never reach the file.
+// (In blocks of WRITE_BLOCK_SIZE: the stub's 16,384 bytes in decode_small.*.)
 TEST(WritePtr, BlockCallsAndSurplus) {
+    const uint32_t W = WRITE_BLOCK_SIZE;
     const WriterCase cases[] = {
-        {1, 1, {1}},
-        {100, 100, {100}},
-        {16383, 16383, {16383}},
-        {16384, 16384, {16384}},
-        {16385, 16385, {16384, 1}},
-        {40000, 40000, {16384, 16384, 7232}},
+        {1, 1, {1}},    {100, 100, {100}},       {W - 1, W - 1, {W - 1}},
+        {W, W, {W}},    {W + 1, W + 1, {W, 1}},  {2 * W + 7232, 2 * W + 7232, {W, W, 7232}},
         {10, 15, {10}},  // surplus of a short file
-        {40, 69, {40}},
-        {16389, 16384 + 30, {16384, 5}},
+        {40, 69, {40}}, {W + 5, W + 30, {W, 5}},
     };
     for (const WriterCase& c : cases) {
         StreamLog log;
@@ -66,14 +63,15 @@ TEST(WritePtr, ShortWriteStopsTheFile) {
     log.shortWriteAt = 1;
     FILE* f = OpenWriter(&log);
     WritePtr(nullptr, 0, 0, 0);
-    for (uint32_t i = 0; i < BLOCK_SIZE - 1; i++) WritePtr(f, 'a', STREAM_MODE, 40000);
+    const uint32_t size = WRITE_BLOCK_SIZE * 5 / 2;
+    for (uint32_t i = 0; i < WRITE_BLOCK_SIZE - 1; i++) WritePtr(f, 'a', STREAM_MODE, size);
     EXPECT_EQ(WriteFailed(), 0);
-    WritePtr(f, 'a', STREAM_MODE, 40000);
+    WritePtr(f, 'a', STREAM_MODE, size);
     EXPECT_EQ(WriteFailed(), 1);
-    for (uint32_t i = 0; i < 40000; i++) WritePtr(f, 'b', STREAM_MODE, 40000);
+    for (uint32_t i = 0; i < size; i++) WritePtr(f, 'b', STREAM_MODE, size);
     fclose(f);
-    EXPECT_EQ(log.calls, Calls{BLOCK_SIZE});
-    EXPECT_EQ(log.bytes.size(), size_t(BLOCK_SIZE - 1));
+    EXPECT_EQ(log.calls, Calls{WRITE_BLOCK_SIZE});
+    EXPECT_EQ(log.bytes.size(), size_t(WRITE_BLOCK_SIZE - 1));
     EXPECT_EQ(WriteFailed(), 1);
     WritePtr(nullptr, 0, 0, 0);
     EXPECT_EQ(WriteFailed(), 0);
@@ -128,19 +126,20 @@ TEST(ReadPtr, EmptyReadGivesZeros) {
 
 // Through the decoder: the stored bytes are read in blocks of 16,384 and a
 // remainder, never beyond the stored size; the output is written in blocks of
-// 16,384 and a remainder.
+// WRITE_BLOCK_SIZE (the stub's 16,384) and a remainder.
 TEST(BlockCalls, DecodeReadsAndWritesWholeBlocks) {
     struct Case {
         uint32_t dataSize;
         uint32_t stored;  // 0: the whole stream (its reads are not looked at)
         Calls reads, writes;
     };
+    const uint32_t W = WRITE_BLOCK_SIZE;
     const Case cases[] = {
-        {16384, 0, {}, {16384}},
-        {16385, 0, {}, {16384, 1}},
-        {20000, 16384, {16384}, {16384, 3616}},
-        {20000, 16385, {16384, 1}, {16384, 3616}},
-        {45000, 40000, {16384, 16384, 7232}, {16384, 16384, 12232}},
+        {W, 0, {}, {W}},
+        {W + 1, 0, {}, {W, 1}},
+        {W + 3616, 16384, {16384}, {W, 3616}},
+        {W + 3616, 16385, {16384, 1}, {W, 3616}},
+        {2 * W + 12232, 40000, {16384, 16384, 7232}, {W, W, 12232}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> data = NoiseBytes(c.dataSize, c.dataSize);
@@ -229,14 +228,14 @@ TEST(BlockCalls, TruncatedInputStillFillsTheFile) {
 }
 
 TEST(BlockCalls, ShortWriteStopsTheDecoder) {
-    std::vector<uint8_t> data = NoiseBytes(40000, 3);
+    std::vector<uint8_t> data = NoiseBytes(WRITE_BLOCK_SIZE * 5 / 2, 3);
     DecodeRun run;
     run.in.bytes = authoring::EncodeStream(data.data(), data.size());
     run.out.shortWriteAt = 1;
     run.Run(uint32_t(data.size()));
     EXPECT_EQ(run.status, DECODE_WRITE_FAILED);
-    EXPECT_EQ(run.out.calls, Calls{BLOCK_SIZE});
-    EXPECT_LT(run.returned, uint32_t(BLOCK_SIZE + MAX_MATCH));
+    EXPECT_EQ(run.out.calls, Calls{WRITE_BLOCK_SIZE});
+    EXPECT_LT(run.returned, uint32_t(WRITE_BLOCK_SIZE + MAX_MATCH));
     EXPECT_EQ(WriteFailed(), 1);
 }
 

@@ -191,6 +191,47 @@ TEST(Tree, UpdateOnPathEqualsUpdate) {
     }
 }
 
+// UpdateTree as the adaptive code defines it, with the plainest scan for the
+// node to exchange with (one weight at a time): the hosts scan eight at a
+// time, and must find the very same node.
+void PlainUpdate(HuffTree* t, int symbol) {
+    if (t->weight[ROOT] == WEIGHT_LIMIT) RebuildTree(t);
+    unsigned c = t->parent[NODE_COUNT + symbol];
+    do {
+        unsigned k = t->weight[c] + 1u;
+        if (k > t->weight[c + 1]) {
+            unsigned l = c + 1;
+            while (t->weight[l + 1] < k) l++;
+            t->weight[l] = uint16_t(k);
+            std::swap(t->child[c], t->child[l]);
+            for (unsigned n : {l, c}) {
+                unsigned x = t->child[n];
+                t->parent[x] = uint16_t(n);
+                if (x < NODE_COUNT) t->parent[x + 1] = uint16_t(n);
+            }
+            c = l;
+        } else {
+            t->weight[c] = uint16_t(k);
+        }
+        c = t->parent[c];
+    } while (c != 0);
+}
+
+TEST(Tree, ExchangeScanFindsThePlainScansNode) {
+    const uint32_t seed = 2718;
+    std::mt19937 rng(seed);
+    HuffTree plain, library;
+    InitTree(&plain);
+    InitTree(&library);
+    std::geometric_distribution<int> skewed(0.03);
+    for (int i = 0; i < 100000; i++) {
+        int s = i % 4 ? skewed(rng) % SYMBOL_COUNT : int(rng() % SYMBOL_COUNT);
+        PlainUpdate(&plain, s);
+        UpdateTree(&library, s);
+        ASSERT_TRUE(SameTree(plain, library)) << "seed " << seed << ", symbol " << i + 1;
+    }
+}
+
 // A reader may keep a copy of the top of the tree for as long as
 // watchedChanged stays 0: every change to the child value of a watched node
 // must be reported, rebuilds included (70,000 updates cross two of them).

@@ -8,7 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -152,6 +157,54 @@ TEST(Encoder, KnownStreams) {
         for (Parsing p : {Parsing::Greedy, Parsing::Best})
             EXPECT_EQ(EncodeStream(data.data(), data.size(), p), c.stream) << c.what << " " << Name(p);
     }
+}
+
+// EncodeData holds a sliding stretch of the data and loads it as the parse
+// asks: however the reader cuts the data, the stream is the one of the data
+// whole, also past the points where the held bytes slide down.
+TEST(Encoder, StreamsTheSameBytesHoweverTheDataComes) {
+    std::vector<uint8_t> data = Make(Kind::Text, 300000, 6);
+    for (Kind k : {Kind::Runs, Kind::Noise, Kind::Records}) {
+        std::vector<uint8_t> more = Make(k, 200000, 7);
+        data.insert(data.end(), more.begin(), more.end());
+    }
+    for (Parsing p : kParsings) {
+        std::mt19937 rng(8);
+        size_t at = 0;
+        std::vector<uint8_t> stream;
+        uint64_t taken = authoring::EncodeData(
+            [&](uint8_t* buffer, size_t most) {
+                size_t n = std::min({most, data.size() - at, size_t(1 + rng() % 5000)});
+                std::memcpy(buffer, data.data() + at, n);
+                at += n;
+                return n;
+            },
+            [&](const uint8_t* bytes, size_t n) { stream.insert(stream.end(), bytes, bytes + n); }, p);
+        EXPECT_EQ(taken, data.size()) << Name(p);
+        EXPECT_TRUE(stream == EncodeStream(data.data(), data.size(), p)) << Name(p) << ": streams differ";
+    }
+}
+
+// The match search may run on a second thread, ahead of the parse: the
+// streams are those of one thread, for every parsing, on the kinds of data
+// above cut at sizes around the search's blocks, and on the committed seeds
+// of the round-trip fuzzer. (A build without threads runs one either way.)
+TEST(Encoder, SecondThreadGivesTheSameStreams) {
+    std::vector<std::vector<uint8_t>> inputs;
+    const Kind kinds[] = {Kind::Text, Kind::Runs, Kind::Noise, Kind::Records, Kind::Blanks};
+    const size_t sizes[] = {1, 4095, 4096, 4097, 3 * 4096 + 5, 70000};
+    uint32_t seed = 20;
+    for (Kind k : kinds)
+        for (size_t size : sizes) inputs.push_back(Make(k, size, seed++));
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::string(SOURCE_DIR) + "/fuzz/corpus/fuzz_roundtrip")) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        inputs.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    for (const std::vector<uint8_t>& data : inputs)
+        for (Parsing p : kParsings)
+            ASSERT_TRUE(EncodeStream(data.data(), data.size(), p, 2) == EncodeStream(data.data(), data.size(), p, 1))
+                << Name(p) << ", " << data.size() << " bytes";
 }
 
 TEST(Encoder, Deterministic) {

@@ -245,4 +245,38 @@ TEST_F(Writer, AnInstallerCanBeWrittenIntoAgainFromItsStub) {
     EXPECT_STREQ(title, "Sunset");
 }
 
+// What scrpack pack does: files read by path as they are packed, the
+// streams in a scratch file, each expanded again and compared. The bytes are
+// those of the writer on the files held in memory.
+TEST_F(Writer, WritesFromFilesAsFromMemory) {
+    authoring::PackRequest request = Request();
+    request.files = {{"saver.scr", TextBytes(300000, 11), ".SCR"},
+                     {"noise.bin", NoiseBytes(5000, 12), ""},
+                     {"text.txt", TextBytes(40000, 13), ".TXT"}};
+    authoring::Package whole;
+    ASSERT_EQ(authoring::WritePackage(request, &whole).fault, authoring::PackFault::None);
+
+    for (authoring::PackInput& file : request.files) {
+        file.path = Put(file.name, file.bytes);
+        file.size = file.bytes.size();
+        file.bytes.clear();
+    }
+    request.checkRoundTrip = true;
+    request.openScratch = [] { return std::tmpfile(); };
+    std::vector<uint8_t> bytes;
+    authoring::Package streamed;
+    authoring::PackResult result = authoring::WritePackageTo(
+        request, [&](const uint8_t* b, size_t n) { bytes.insert(bytes.end(), b, b + n); }, &streamed);
+    ASSERT_EQ(result.fault, authoring::PackFault::None) << result.message;
+    EXPECT_EQ(streamed.size, bytes.size());
+    EXPECT_TRUE(bytes == whole.bytes) << "the installers differ";
+
+    // A file that changed since its size was taken is refused, not packed.
+    request.files[2].size++;
+    result = authoring::WritePackageTo(
+        request, [](const uint8_t*, size_t) {}, &streamed);
+    EXPECT_EQ(result.fault, authoring::PackFault::Io);
+    EXPECT_NE(result.message.find("changed while it was packed"), std::string::npos) << result.message;
+}
+
 }  // namespace

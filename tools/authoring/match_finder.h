@@ -45,10 +45,17 @@ public:
     // the caller's buffer must have this much readable padding.
     static constexpr size_t kPadding = 16;
 
-    // `sequence` is followed by kPadding readable bytes; `maxDepth` bounds
-    // the tree nodes looked at per position.
-    MatchFinder(const uint8_t* sequence, int maxDepth)
-        : seq_(sequence), maxDepth_(maxDepth), head_(kHashSize, kNone), son_(2 * kSlots, kNone) {}
+    // `maxDepth` bounds the tree nodes looked at per position.
+    explicit MatchFinder(int maxDepth) : maxDepth_(maxDepth), head_(kHashSize, kNone), son_(2 * kSlots, kNone) {}
+
+    // Where the sequence is held: `bytes` holds its positions from `first`
+    // on, every one a walk may read (a reach back from the position and up
+    // to maxLength on), followed by kPadding readable bytes. Called again
+    // whenever the holder moves or slides its bytes.
+    void SetSequence(const uint8_t* bytes, int64_t first) {
+        seq_ = bytes;
+        first_ = first;
+    }
 
     // Inserts `pos` (positions in order, each once) and writes the matches
     // at it, not longer than maxLength (at most the bytes left), in
@@ -95,7 +102,7 @@ private:
     // its distance, which must stay within reach and within the sequence.
     int Walk(int64_t pos, int maxLength, MatchCandidate* out) {
         if (maxLength < MAX_MATCH) bent_ = true;
-        const uint8_t* cur = seq_ + pos;
+        const uint8_t* cur = seq_ + (pos - first_);
         uint32_t h = Hash(cur);
         uint32_t cand = head_[h];
         head_[h] = uint32_t(pos);
@@ -138,7 +145,8 @@ private:
         return found;
     }
 
-    const uint8_t* seq_;
+    const uint8_t* seq_ = nullptr;  // the held bytes of the sequence,
+    int64_t first_ = 0;             // from this position on
     int maxDepth_;
     bool bent_ = false;           // a position was inserted with a shorter compare: the tree may be out of order
     std::vector<uint32_t> head_;  // per hash: the root of its tree (latest position), or kNone

@@ -19,6 +19,8 @@
 #include "tools/authoring/encoder.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,8 +29,14 @@ namespace authoring {
 // One file to pack.
 struct PackInput {
     std::string name;            // how messages name it (the path given)
-    std::vector<uint8_t> bytes;  // its contents, at least 1 byte
+    std::vector<uint8_t> bytes;  // its contents, at least 1 byte (unless `path` is set)
     std::string extension;       // extension field: Windows-1252, at most 4 bytes ("" for none)
+    // Instead of `bytes`: the file the contents are read from as they are
+    // packed (more than once), and its size, which must not change meanwhile.
+    std::string path = std::string();
+    uint64_t size = 0;
+
+    uint64_t Size() const { return path.empty() ? bytes.size() : size; }
 };
 
 struct PackRequest {
@@ -37,7 +45,14 @@ struct PackRequest {
     uint16_t firstNumber = 1;  // file number of entry index 2
     bool storeAll = false;     // never compress
     Parsing parsing = Parsing::Best;
+    int threads = 0;               // the encoder's (EncodeData)
     std::vector<PackInput> files;  // screen saver, data file, extra files
+    // Expands every compressed stream again and compares it with its file
+    // (an encoder fault is refused as PackFault::Encoder).
+    bool checkRoundTrip = false;
+    // Temporary files for the compressed streams (and the check), so that
+    // nothing is held whole; none: they are held in memory.
+    std::function<FILE*()> openScratch;
 };
 
 // One entry as written into the catalogue.
@@ -48,7 +63,8 @@ struct PackedEntry {
 };
 
 struct Package {
-    std::vector<uint8_t> bytes;   // the whole packaged installer
+    std::vector<uint8_t> bytes;   // the whole packaged installer (WritePackage only)
+    uint64_t size = 0;            // its size
     uint32_t position = 0;        // P: where the catalogue starts
     uint32_t padding = 0;         // zeros added after the last file to reach the stub's raw resource end
     uint64_t totalInstalled = 0;  // what the stub's size reader will add up
@@ -59,7 +75,8 @@ enum class PackFault {
     None,
     Refused,  // an input the format cannot carry (empty file, long extension, totals too large)
     BadStub,  // the stub is not one the package can be written into
-    Io        // the stub cannot be read
+    Io,       // the stub, a file or a temporary file cannot be read or written
+    Encoder   // a compressed stream does not expand back to its file (checkRoundTrip)
 };
 
 struct PackResult {
@@ -84,6 +101,11 @@ std::string CheckTitle(const std::string& title);
 PackResult CheckLimits(uint64_t installedTotal, uint64_t installerSize, const std::string& what);
 
 PackResult WritePackage(const PackRequest& request, Package* out);
+
+// WritePackage, the installer's bytes handed to `write` in order as they are
+// laid out instead of kept in out->bytes. Holds no file whole when the
+// request gives scratch files and its files by path.
+PackResult WritePackageTo(const PackRequest& request, const DataWriter& write, Package* out);
 
 }  // namespace authoring
 

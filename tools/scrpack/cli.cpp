@@ -148,6 +148,14 @@ bool ParseNumber(const std::string& text, uint64_t max, uint64_t* value) {
     return true;
 }
 
+bool ParseThreads(const Args& args, int* threads) {
+    if (!args.has("threads")) return true;
+    uint64_t n = 0;
+    if (!ParseNumber(args.value("threads"), 64, &n) || n == 0) return false;
+    *threads = int(n);
+    return true;
+}
+
 void SetQuiet(bool quiet) {
     gQuiet = quiet;
 }

@@ -55,6 +55,9 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<Option>& 
 
 // Decimal text -> number no larger than `max`.
 bool ParseNumber(const std::string& text, uint64_t max, uint64_t* value);
+// --threads N of compress and pack, 1 to 64, when given (*threads is left as
+// it is otherwise: the encoder's own choice). False when N is no such number.
+bool ParseThreads(const Args& args, int* threads);
 
 // --- Messages ----------------------------------------------------------------
 void SetQuiet(bool quiet);

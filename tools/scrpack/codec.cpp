@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 
 namespace scrpack {
 
@@ -130,27 +131,67 @@ std::string DamageText(const std::string& in, const std::string& out, uint32_t s
 int Compress(const Args& args) {
     std::string error;
     if (args.positional.size() != 2) return UsageError("compress", "expected IN and OUT");
+    int threads = 0;
+    if (!ParseThreads(args, &threads)) return UsageError("compress", "--threads expects a number from 1 to 64");
     const std::string& inPath = args.positional[0];
     const std::string& outPath = args.positional[1];
     bool force = args.has("force");
+    const char* tooLarge = "2 GiB or more; a compressed entry holds less";
 
     Output out;
     int code = kExitOk;
     if (!out.Open(outPath, force, {inPath}, force, &error, &code)) return Error(code, error);
-    std::vector<uint8_t> data;
-    code = ReadInput(inPath, kLargestEntry, "2 GiB or more; a compressed entry holds less", &data);
-    if (code != kExitOk) return code;
-    std::vector<uint8_t> stream;
+    // IN is compressed as it is read, and the stream written as it comes:
+    // neither is ever held whole. A file's size is checked first; an
+    // unsized IN is refused the moment it passes the limit.
+    bool regular = inPath != "-" && sys::TargetAt(inPath) == sys::Node::File;
+    if (!regular && !Unsized(inPath)) {  // missing, a folder: said as reading it says it
+        std::vector<uint8_t> none;
+        code = ReadInput(inPath, kLargestEntry, tooLarge, &none);
+        return code != kExitOk ? code : Error(kExitIo, Shown(inPath) + ": not a file");
+    }
+    uint64_t size = 0;
+    if (regular && !sys::FileSize(inPath, &size)) return Error(kExitIo, Shown(inPath) + ": " + sys::ErrorText(errno));
+    if (size > kLargestEntry) return Error(kExitUsage, NameOf(inPath) + ": " + tooLarge);
+    errno = 0;
+    FILE* in = inPath == "-" ? stdin : StreamOpen(inPath.c_str(), "rb");
+    if (!in) return Error(kExitIo, NameOf(inPath) + ": cannot open it: " + sys::ErrorText(errno));
+    if (in == stdin) sys::UseBinary(stdin);
+
+    uint64_t taken = 0, written = 0;
+    bool over = false;
+    int readError = 0;
+    auto read = [&](uint8_t* buffer, size_t most) -> size_t {
+        if (over || readError) return 0;
+        errno = 0;
+        size_t got = StreamRead(buffer, 1, most, in);
+        // Short: the end, or a failure. Only the end sets the end-of-file mark.
+        if (got < most && !feof(in)) readError = errno ? errno : EIO;
+        if (got > kLargestEntry - taken) {
+            over = true;
+            return 0;
+        }
+        taken += got;
+        return got;
+    };
+    auto write = [&](const uint8_t* bytes, size_t count) {
+        out.Write(bytes, count);  // a failure is reported by Commit
+        written += count;
+    };
     {
-        Progress progress(NameOf(inPath) + ": compressing", data.size());
-        FollowEncoding(&progress);
-        stream = authoring::EncodeStream(data.data(), data.size());
+        // Its progress where IN's size is known; a pipe's end is not.
+        std::unique_ptr<Progress> progress;
+        if (regular) progress.reset(new Progress(NameOf(inPath) + ": compressing", size));
+        FollowEncoding(progress.get());
+        authoring::EncodeData(read, write, authoring::Parsing::Best, threads);
         FollowEncoding(nullptr);
     }
-    if (!stream.empty()) out.Write(stream.data(), stream.size());  // a failure is reported by Commit
+    if (in != stdin) StreamClose(in);
+    if (over) return Error(kExitUsage, NameOf(inPath) + ": " + tooLarge);
+    if (readError) return Error(kExitIo, NameOf(inPath) + ": cannot read it: " + sys::ErrorText(readError));
     if (!out.Commit(&error)) return Error(kExitIo, error);
-    Summary(out, NameOf(inPath) + ": " + Grouped(data.size()) + " bytes -> " + OutName(outPath) + ": " +
-                     Grouped(stream.size()) + " bytes");
+    Summary(out, NameOf(inPath) + ": " + Grouped(taken) + " bytes -> " + OutName(outPath) + ": " + Grouped(written) +
+                     " bytes");
     return kExitOk;
 }
 

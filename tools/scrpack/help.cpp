@@ -25,6 +25,9 @@ namespace {
 const size_t kWidth = 79;  // every help line fits an 80-column terminal
 
 const Option kForce = {'f', "force", nullptr, "replace OUT if it exists"};
+const Option kThreads = {0, "threads", "N",
+                         "1: compress on one thread; 2 or more: search matches on a second (the default where "
+                         "there are two cores); the bytes are the same"};
 const Option kInclude = {
     'I', "include", "PATTERN",
     "only the entries whose path matches PATTERN (may be repeated): a shell pattern (* ? [...]) matched against "
@@ -53,6 +56,7 @@ std::vector<Action> MakeActions() {
           {0, "title", "TITLE", sys::kTitleHelp},
           {0, "first-number", "N", "file number of the first extra file, 0 to 65535 (default 1: FILE0001)"},
           {0, "store", nullptr, "store every file as is"},
+          kThreads,
           kForce},
          {"Exit: 0 written, 1 usage, I/O error or a file the format cannot carry, 2 unusable stub."},
          Pack});
@@ -125,11 +129,11 @@ std::vector<Action> MakeActions() {
          Extract});
     actions.push_back({"compress",
                        "write the compressed stream of a file",
-                       "[-f] IN OUT",
+                       "[--threads N] [-f] IN OUT",
                        {"Writes the compressed stream of IN to OUT, as a compressed entry stores it, and prints "
                         "the original and stored sizes. \"-\" is standard input (IN) or output (OUT).",
                         sys::kInPlaceHelp},
-                       {{'f', "force", nullptr, "replace OUT if it exists; write to a terminal"}},
+                       {kThreads, {'f', "force", nullptr, "replace OUT if it exists; write to a terminal"}},
                        {"Exit: 0 written, 1 usage or I/O error."},
                        Compress});
     actions.push_back(

@@ -9,7 +9,6 @@
 #include "tools/scrpack/system.h"
 
 #include "tools/authoring/codepage.h"
-#include "tools/authoring/memory_decode.h"
 #include "tools/authoring/package_writer.h"
 #include "tools/authoring/read_file.h"
 
@@ -70,9 +69,9 @@ bool ExtensionOf(const std::string& path, std::string* extension, std::string* e
 }
 
 int ExitFor(authoring::PackFault fault) {
-    return fault == authoring::PackFault::BadStub ? kExitBadData
-           : fault == authoring::PackFault::Io    ? kExitIo
-                                                  : kExitUsage;
+    return fault == authoring::PackFault::BadStub || fault == authoring::PackFault::Encoder ? kExitBadData
+           : fault == authoring::PackFault::Io                                              ? kExitIo
+                                                                                            : kExitUsage;
 }
 
 // The installer's files under `fileName`, as they would install.
@@ -112,24 +111,6 @@ int CheckNames(const authoring::PackRequest& request, const std::string& output)
     return Error(kExitUsage, clash.message + "; name the installer differently");
 }
 
-// Expands each compressed entry of the packed bytes and compares it with its file.
-bool RoundTrips(const authoring::Package& pkg, const authoring::PackRequest& request, std::string* error) {
-    std::vector<uint8_t> expanded;
-    for (size_t i = 0; i < pkg.entries.size(); i++) {
-        const authoring::PackedEntry& e = pkg.entries[i];
-        if (e.originalSize == 0) continue;
-        DecodeStatus status =
-            authoring::DecodeBuffer(pkg.bytes.data() + e.fileOffset, e.storedSize, e.originalSize, &expanded);
-        if (status != DECODE_OK || expanded != request.files[i].bytes) {
-            *error = Shown(request.files[i].name) +
-                     ": its compressed stream does not expand back to the file "
-                     "(encoder fault)";
-            return false;
-        }
-    }
-    return true;
-}
-
 // A stub that is an installer already, or is signed, is refused with what
 // to do instead: the package writer would take the first only when its
 // package is small, and a signature covers the file as it was signed.
@@ -152,11 +133,22 @@ int ReadInputs(const Args& args, authoring::PackRequest* request) {
     for (const std::string& path : args.positional) {
         authoring::PackInput input;
         input.name = path;
-        switch (authoring::ReadWholeFile(path, authoring::kTwoGiB - 1, &input.bytes, &error)) {
-        case authoring::ReadOutcome::Read: break;
-        case authoring::ReadOutcome::TooLarge:
+        // A file is read as it is packed, never held whole; anything else
+        // (a FIFO, or what cannot be read) as before, whole.
+        uint64_t size = 0;
+        bool regular = sys::TargetAt(path) == sys::Node::File && sys::FileSize(path, &size);
+        if (regular && size > authoring::kTwoGiB - 1)
             return Error(kExitUsage, Shown(path) + ": 2 GiB or more; an installer installs less than 2 GiB");
-        default: return Error(kExitIo, sys::Utf8FromHost(error));
+        if (regular) {
+            input.path = path;
+            input.size = size;
+        } else {
+            switch (authoring::ReadWholeFile(path, authoring::kTwoGiB - 1, &input.bytes, &error)) {
+            case authoring::ReadOutcome::Read: break;
+            case authoring::ReadOutcome::TooLarge:
+                return Error(kExitUsage, Shown(path) + ": 2 GiB or more; an installer installs less than 2 GiB");
+            default: return Error(kExitIo, sys::Utf8FromHost(error));
+            }
         }
         if (!ExtensionOf(path, &input.extension, &error)) return Error(kExitUsage, error);
         request->files.push_back(std::move(input));
@@ -194,6 +186,7 @@ int Pack(const Args& args) {
     if (code != kExitOk) return code;
     request.storeAll = args.has("store");
     std::string output = args.value("output");
+    if (!ParseThreads(args, &request.threads)) return UsageError("pack", "--threads expects a number from 1 to 64");
     std::string problem;
     if (!authoring::Utf8ToCp1252(sys::Utf8FromHost(args.value("title")), &request.title, &problem))
         return Error(kExitUsage, "pack: the title: " + problem);
@@ -211,31 +204,35 @@ int Pack(const Args& args) {
     if (code == kExitOk) code = CheckNames(request, output);
     if (code != kExitOk) return code;
 
+    // Written as it is laid out: the streams wait in a scratch file, each
+    // expanded again and compared with its file before it counts.
+    request.checkRoundTrip = true;
+    request.openScratch = sys::OpenScratchFile;
     authoring::Package pkg;
     uint64_t total = 0;
-    for (const authoring::PackInput& file : request.files) total += file.bytes.size();
+    for (const authoring::PackInput& file : request.files) total += file.Size();
     authoring::PackResult result;
     {
         Progress progress((output == "-" ? std::string("standard output") : Shown(output)) + ": packing", total);
         if (!request.storeAll) FollowEncoding(&progress);
-        result = authoring::WritePackage(request, &pkg);
+        result = authoring::WritePackageTo(
+            request, [&](const uint8_t* bytes, size_t count) { out.Write(bytes, count); },  // a failure: Commit says
+            &pkg);
         FollowEncoding(nullptr);
     }
     if (result.fault != authoring::PackFault::None)
         return Error(ExitFor(result.fault), sys::Utf8FromHost(result.message));
-    if (!RoundTrips(pkg, request, &error)) return Error(kExitBadData, error);
-    out.Write(pkg.bytes.data(), pkg.bytes.size());  // a failure is reported by Commit
     if (!out.Commit(&error)) return Error(kExitIo, error);
     if (Quiet()) return kExitOk;
     FILE* report = out.toStandardOutput() ? stderr : stdout;
     for (size_t i = 0; i < pkg.entries.size(); i++) {
         const authoring::PackedEntry& e = pkg.entries[i];
         std::fprintf(report, "  [%zu] %-12s  %s: %s bytes -> %s bytes at offset %u (%s)\n", i, RoleOf((int)i),
-                     Shown(request.files[i].name).c_str(), Grouped(request.files[i].bytes.size()).c_str(),
+                     Shown(request.files[i].name).c_str(), Grouped(request.files[i].Size()).c_str(),
                      Grouped(e.storedSize).c_str(), (unsigned)e.fileOffset, e.originalSize ? "compressed" : "stored");
     }
     std::fprintf(report, "%s: %s bytes, package at offset %u, %zu entries, %s bytes to install (stub: %s)\n",
-                 output == "-" ? "standard output" : Shown(output).c_str(), Grouped(pkg.bytes.size()).c_str(),
+                 output == "-" ? "standard output" : Shown(output).c_str(), Grouped(pkg.size).c_str(),
                  (unsigned)pkg.position, pkg.entries.size(), Grouped(pkg.totalInstalled).c_str(),
                  Shown(request.stubPath).c_str());
     return kExitOk;

@@ -1,19 +1,17 @@
-// DecodeFile, the decode driver: expands one compressed catalogue entry of the
-// running executable into a destination file.
+// DecodeFile: expands one compressed catalogue entry of the running
+// executable into a destination file (see decode_file.h).
 //
 // Trusts: the entry's offset and sizes as the catalogue gives them (the
 // decoder itself copes with any of them). Promises: nothing is created when
-// the module's file cannot be named, opened or positioned; the result is 1
-// only when the destination was written whole and closed without error. It
-// never ends the process: a short write stops the decoding and gives 0, with
-// the destination left as far as it was written.
+// the module's file cannot be named, opened or positioned; the destination
+// counts as written whole only when it was closed without error. It never
+// ends the process: a short write stops the decoding, with the destination
+// left as far as it was written.
 //
 // C headers only: this is part of the stub.
-#include "decode/block_io.h"
-#include "decode/decode.h"
+#include "install/decode_file.h"
 #include "package/package.h"
 #include "platform/streams.h"
-#include "platform/win32.h"
 
 #include <stdio.h>
 
@@ -30,26 +28,19 @@ static FILE* OpenEntry(HINSTANCE module, uint32_t fileOffset) {
     return in;
 }
 
-int DecodeFile(HINSTANCE module, uint32_t fileOffset, uint32_t originalSize, uint32_t storedSize,
-               const char* destination) {
+enum DecodeStatus DecodeFile(HINSTANCE module, uint32_t fileOffset, uint32_t originalSize, uint32_t storedSize,
+                             const char* destination) {
     FILE* in = OpenEntry(module, fileOffset);
-    if (in == NULL) {
-        SetDecodeStatus(DECODE_CANNOT_OPEN);
-        return 0;
-    }
+    if (in == NULL) return DECODE_CANNOT_OPEN;
     FILE* out = StreamOpen(destination, "wb");
     if (out == NULL) {
         StreamClose(in);
-        SetDecodeStatus(DECODE_CANNOT_OPEN);
-        return 0;
+        return DECODE_CANNOT_OPEN;
     }
     ExpandStream(in, out, originalSize, storedSize, DECODE_TO_ORIGINAL_SIZE);
     // A full disk may only show when the stream's own buffer is written out.
     int closed = StreamClose(out) == 0;
     StreamClose(in);
-    if (WriteFailed() || !closed) {
-        SetDecodeStatus(DECODE_WRITE_FAILED);
-        return 0;
-    }
-    return 1;
+    if (WriteFailed() || !closed) return DECODE_WRITE_FAILED;
+    return LastDecodeStatus();
 }

@@ -1,7 +1,8 @@
-// DecodeFile through real files: an "executable" holding streams at offsets,
-// destinations in a temporary folder, and every way it can fail.
+// DecodeFile, the extraction step of a compressed entry, through real files:
+// an "executable" holding streams at offsets, destinations in a temporary
+// folder, and every way it can fail; the outcome is its own return value.
 #include "tests/support/sample_data.h"
-#include "decode/decode.h"
+#include "install/decode_file.h"
 #include "platform/hostwin/hostwin.h"
 #include "tools/authoring/encoder.h"
 
@@ -60,7 +61,7 @@ protected:
         image_.insert(image_.end(), 300, 0xCC);  // whatever follows the last entry
         WriteAll(exe_, image_);
     }
-    int Decode(const Entry& e, const std::string& destination) {
+    DecodeStatus Decode(const Entry& e, const std::string& destination) {
         return DecodeFile(nullptr, e.offset, e.originalSize, e.storedSize, destination.c_str());
     }
 
@@ -72,10 +73,8 @@ TEST_F(DecodeFileTest, TwoFilesInARow) {
     std::vector<uint8_t> big = TextBytes(50000, 1), small = TextBytes(100, 2);
     Entry a = Pack(big), b = Pack(small);
     WriteExe();
-    EXPECT_EQ(Decode(a, (dir_ / "a.bin").string()), 1);
-    EXPECT_EQ(LastDecodeStatus(), DECODE_OK);
-    EXPECT_EQ(Decode(b, (dir_ / "b.bin").string()), 1);
-    EXPECT_EQ(LastDecodeStatus(), DECODE_OK);
+    EXPECT_EQ(Decode(a, (dir_ / "a.bin").string()), DECODE_OK);
+    EXPECT_EQ(Decode(b, (dir_ / "b.bin").string()), DECODE_OK);
     EXPECT_EQ(ReadAll(dir_ / "a.bin"), big);
     EXPECT_EQ(ReadAll(dir_ / "b.bin"), small);
 }
@@ -84,7 +83,7 @@ TEST_F(DecodeFileTest, OriginalSizeZeroCreatesAnEmptyFile) {
     Entry e = Pack(TextBytes(10, 3));
     WriteExe();
     e.originalSize = 0;
-    EXPECT_EQ(Decode(e, (dir_ / "empty.bin").string()), 1);
+    EXPECT_EQ(Decode(e, (dir_ / "empty.bin").string()), DECODE_OK);
     EXPECT_TRUE(fs::exists(dir_ / "empty.bin"));
     EXPECT_EQ(fs::file_size(dir_ / "empty.bin"), 0u);
 }
@@ -105,8 +104,9 @@ TEST_F(DecodeFileTest, NothingCreatedWithoutTheExecutable) {
     for (const Case& c : cases) {
         hostwin::SetModuleFileName(c.module);
         fs::path dest = dir_ / "out.bin";
-        EXPECT_EQ(DecodeFile(nullptr, c.offset, e.originalSize, e.storedSize, dest.string().c_str()), 0) << c.what;
-        EXPECT_EQ(LastDecodeStatus(), DECODE_CANNOT_OPEN) << c.what;
+        EXPECT_EQ(DecodeFile(nullptr, c.offset, e.originalSize, e.storedSize, dest.string().c_str()),
+                  DECODE_CANNOT_OPEN)
+            << c.what;
         EXPECT_FALSE(fs::exists(dest)) << c.what;
     }
 }
@@ -123,16 +123,14 @@ TEST_F(DecodeFileTest, ModuleNameTooLongForTheBuffer) {
     ASSERT_EQ(cut.string().size(), size_t(MAX_PATH - 1));
     fs::copy_file(exe_, cut);
     hostwin::SetModuleFileName(cut.string() + "_real.exe");
-    EXPECT_EQ(Decode(e, (dir_ / "out.bin").string()), 0);
-    EXPECT_EQ(LastDecodeStatus(), DECODE_CANNOT_OPEN);
+    EXPECT_EQ(Decode(e, (dir_ / "out.bin").string()), DECODE_CANNOT_OPEN);
     EXPECT_FALSE(fs::exists(dir_ / "out.bin"));
 }
 
 TEST_F(DecodeFileTest, DestinationThatCannotBeCreated) {
     Entry e = Pack(TextBytes(1000, 5));
     WriteExe();
-    EXPECT_EQ(Decode(e, (dir_ / "no" / "such" / "dir.bin").string()), 0);
-    EXPECT_EQ(LastDecodeStatus(), DECODE_CANNOT_OPEN);
+    EXPECT_EQ(Decode(e, (dir_ / "no" / "such" / "dir.bin").string()), DECODE_CANNOT_OPEN);
     EXPECT_EQ(hostwin::Count().openStreams, 0);
 }
 
@@ -142,22 +140,20 @@ TEST_F(DecodeFileTest, FullDisk) {
     for (size_t size : {size_t(40000), size_t(100)}) {
         Entry e = Pack(TextBytes(size, 6));
         WriteExe();
-        EXPECT_EQ(Decode(e, "/dev/full"), 0) << size;
-        EXPECT_EQ(LastDecodeStatus(), DECODE_WRITE_FAILED) << size;
+        EXPECT_EQ(Decode(e, "/dev/full"), DECODE_WRITE_FAILED) << size;
     }
 }
 
 // Through the layer's drive mapping and fault switch: the first block stores
 // one byte fewer; nothing more is written after it.
 TEST_F(DecodeFileTest, ShortWriteLeavesTheFileAsFarAsWritten) {
-    Entry e = Pack(TextBytes(40000, 7));
+    Entry e = Pack(TextBytes(150000, 7));
     WriteExe();
     hostwin::MapDrive('C', dir_.string());
     hostwin::SetModuleFileName("C:\\setup.exe");
     hostwin::FaultSwitches().shortWrite = 1;
-    EXPECT_EQ(Decode(e, "C:\\out.bin"), 0);
-    EXPECT_EQ(LastDecodeStatus(), DECODE_WRITE_FAILED);
-    EXPECT_EQ(fs::file_size(dir_ / "out.bin"), size_t(BLOCK_SIZE - 1));
+    EXPECT_EQ(Decode(e, "C:\\out.bin"), DECODE_WRITE_FAILED);
+    EXPECT_EQ(fs::file_size(dir_ / "out.bin"), size_t(WRITE_BLOCK_SIZE - 1));
     EXPECT_EQ(hostwin::Count().writes, 1);
     EXPECT_EQ(hostwin::Count().openStreams, 0);
 }
