@@ -39,7 +39,9 @@ int SpoolInput(const std::string& path, uint64_t limit, const char* limitText, F
     if (!in) return Error(kExitIo, NameOf(path) + ": cannot open it: " + sys::ErrorText(errno));
     if (in == stdin) sys::UseBinary(stdin);
     *scratch = sys::OpenScratchFile();
-    int code = *scratch ? kExitOk : Error(kExitIo, "cannot make a temporary file: " + sys::ErrorText(errno));
+    int code = *scratch
+                   ? kExitOk
+                   : Error(kExitIo, NameOf(path) + ": cannot make a temporary copy of it: " + sys::ErrorText(errno));
     std::vector<uint8_t> chunk(1 << 16);
     for (*size = 0; code == kExitOk;) {
         errno = 0;
@@ -52,7 +54,8 @@ int SpoolInput(const std::string& path, uint64_t limit, const char* limitText, F
         *size += got;
         errno = 0;
         if (got && StreamWrite(chunk.data(), 1, got, *scratch) != got)
-            code = Error(kExitIo, "a temporary file: cannot write it: " + sys::ErrorText(errno ? errno : EIO));
+            code = Error(kExitIo, NameOf(path) +
+                                      ": its temporary copy: cannot write it: " + sys::ErrorText(errno ? errno : EIO));
         if (code != kExitOk || got == chunk.size()) continue;
         // Short: the end, or a failure. Only the end sets the end-of-file mark.
         if (!feof(in)) code = Error(kExitIo, NameOf(path) + ": cannot read it: " + sys::ErrorText(error ? error : EIO));
@@ -61,7 +64,8 @@ int SpoolInput(const std::string& path, uint64_t limit, const char* limitText, F
     if (in != stdin) StreamClose(in);
     errno = 0;
     if (code == kExitOk && (std::fflush(*scratch) != 0 || StreamSeek(*scratch, 0, SEEK_SET) != 0))
-        code = Error(kExitIo, "a temporary file: cannot write it: " + sys::ErrorText(errno ? errno : EIO));
+        code = Error(kExitIo,
+                     NameOf(path) + ": its temporary copy: cannot write it: " + sys::ErrorText(errno ? errno : EIO));
     if (code != kExitOk && *scratch) {
         StreamClose(*scratch);
         *scratch = nullptr;
@@ -85,7 +89,8 @@ int ReadInput(const std::string& path, uint64_t limit, const char* limitText, st
         int readError = errno;
         StreamClose(scratch);
         if (!read)
-            return Error(kExitIo, "a temporary file: cannot read it: " + sys::ErrorText(readError ? readError : EIO));
+            return Error(kExitIo, NameOf(path) + ": its temporary copy: cannot read it: " +
+                                      sys::ErrorText(readError ? readError : EIO));
         return kExitOk;
     }
     outcome = authoring::ReadWholeFile(path, limit, bytes, &error);
