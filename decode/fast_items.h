@@ -34,6 +34,27 @@ static inline int HoldsWholeItem(const struct BitReader* br) {
     return br->count >= ITEM_BITS;
 }
 
+// UpdateTreeOnPath for a code the top table holds whole: `path` is the
+// entry's, padded with the root up to TOP_BITS nodes. Where no node on it
+// needs an exchange (most symbols of most data), counting is one increment
+// per node in any order, so it goes in a fixed number of steps: the
+// climb's loop, whose end is hard to foresee, is left for the
+// symbols that need an exchange. The padding counts the root over again;
+// the root's weight is set once at the end, and the sentinel after it keeps
+// its check from ever asking for an exchange.
+static inline void CountTablePath(struct HuffTree* tree, const uint16_t* path, unsigned length) {
+    uint16_t* weight = tree->weight;
+    unsigned root = weight[ROOT];
+    unsigned exchange = root == WEIGHT_LIMIT;
+    for (unsigned i = 0; i < TOP_BITS; i++) exchange |= weight[path[i]] >= weight[path[i] + 1];
+    if (exchange) {
+        UpdateTreeOnPath(tree, path, (int)length);
+        return;
+    }
+    for (unsigned i = 0; i < TOP_BITS; i++) weight[path[i]]++;
+    weight[ROOT] = (uint16_t)(root + 1);
+}
+
 // DecodeSymbol for a buffer that holds at least MAX_CODE_BITS bits: the walk
 // takes them with no look at the count or the input. Where the table holds
 // the whole code, the update reads the path from the table.
@@ -48,7 +69,7 @@ static inline int WalkCode(struct HuffTree* tree, struct TopTable* top, struct B
     if (n >= NODE_COUNT) {
         br->buffer = buffer;
         br->count -= depth;
-        UpdateTreeOnPath(tree, e->path, (int)depth);
+        CountTablePath(tree, e->path, depth);
         return (int)(n - NODE_COUNT);
     }
     memcpy(path, e->path, sizeof e->path);

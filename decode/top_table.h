@@ -33,7 +33,8 @@ enum { TOP_BITS = NAME_CHANGES ? 7 : 5, TOP_SIZE = 1 << TOP_BITS };
 // the table.
 struct TopEntry {
     uint16_t length;          // bits used, 1..TOP_BITS (fewer when a leaf comes first)
-    uint16_t path[TOP_BITS];  // the nodes passed, root's child first
+    uint16_t path[TOP_BITS];  // the nodes passed, root's child first; on hosts, ROOT after the
+                              // last of them (CountTablePath counts the whole array)
 };
 
 struct TopTable {
@@ -62,6 +63,7 @@ static void WalkEntry(struct TopTable* top, struct HuffTree* tree, unsigned bits
     }
     e->length = (uint16_t)length;
     if (NAME_CHANGES) {
+        for (unsigned i = length; i < TOP_BITS; i++) e->path[i] = ROOT;
         top->last[bits] = (uint16_t)node;
         if (length < TOP_BITS) {  // a leaf above TOP_BITS levels
             tree->watched[node] = 1;
@@ -98,6 +100,7 @@ static void MendTopTable(struct TopTable* top, struct HuffTree* tree, unsigned y
             WalkEntry(top, tree, bits, depth, n);
         } else {  // the entries end at y
             top->entry[bits].length = (uint16_t)depth;
+            for (unsigned i = depth; i < TOP_BITS; i++) top->entry[bits].path[i] = ROOT;
             top->last[bits] = (uint16_t)y;
         }
     }
