@@ -223,36 +223,50 @@ def demo(args, out, display, progress):
                         f"{args.cannot_run}", packed, finished=True)
         return SKIPPED
 
-    progress.step("creating a fresh Wine prefix")
-    started = time.monotonic()
-    prefix = winelab.Prefix(out / "prefix", display=display, managed=args.interactive)
-    log = out / "wine.log"
-    log.unlink(missing_ok=True)
-    prefix.create(log)
-    print(f"demo: prefix ready in {time.monotonic() - started:.1f} s")
+    # The please-wait dialog lives for the few milliseconds the extraction
+    # takes; on a busy machine it can close before the X server has drawn it.
+    # That one miss alone earns a second run in a fresh prefix, said in the
+    # report; anything else fails at once.
+    retried = None
+    for attempt in (1, 2):
+        progress.step("creating a fresh Wine prefix")
+        started = time.monotonic()
+        prefix = winelab.Prefix(out / "prefix", display=display, managed=args.interactive)
+        log = out / "wine.log"
+        log.unlink(missing_ok=True)
+        prefix.create(log)
+        print(f"demo: prefix ready in {time.monotonic() - started:.1f} s")
 
-    work = out / "run"
-    if work.exists():
-        shutil.rmtree(work)
-    started = time.monotonic()
-    before = prefix.snapshot()
-    with winelab.ShotTaker(work / "shots", out, display) as shots:
-        progress.step(f"running {INSTALLER}" + (": answer the prompts" if args.interactive else ""))
-        run = winelab.play(prefix, args.driver, install_script(texts, total, data_text),
-                           [prefix.win_path(installer)], work, "install", shots=shots,
-                           watch=args.interactive)
-        print(run.driver_log, end="")
-        after = prefix.snapshot()
-        progress.step("starting the screen saver full screen (/s)"
-                      + (": press a key to end it" if args.interactive else ""))
-        saver = winelab.play(prefix, args.driver, saver_script(texts, args.interactive),
-                             [f"C:\\windows\\{SAVER_NAME}", "/s"], work, "saver", shots=shots,
-                             watch=args.interactive)
-        print(saver.driver_log, end="")
-    prefix.kill(log)
-    print(f"demo: ran in {time.monotonic() - started:.1f} s after the prefix existed")
-    problems = shot_problems(shots)
+        work = out / "run"
+        if work.exists():
+            shutil.rmtree(work)
+        started = time.monotonic()
+        before = prefix.snapshot()
+        with winelab.ShotTaker(work / "shots", out, display) as shots:
+            progress.step(f"running {INSTALLER}" + (": answer the prompts" if args.interactive else ""))
+            run = winelab.play(prefix, args.driver, install_script(texts, total, data_text),
+                               [prefix.win_path(installer)], work, "install", shots=shots,
+                               watch=args.interactive)
+            print(run.driver_log, end="")
+            after = prefix.snapshot()
+            progress.step("starting the screen saver full screen (/s)"
+                          + (": press a key to end it" if args.interactive else ""))
+            saver = winelab.play(prefix, args.driver, saver_script(texts, args.interactive),
+                                 [f"C:\\windows\\{SAVER_NAME}", "/s"], work, "saver", shots=shots,
+                                 watch=args.interactive)
+            print(saver.driver_log, end="")
+        prefix.kill(log)
+        print(f"demo: ran in {time.monotonic() - started:.1f} s after the prefix existed")
+        problems = shot_problems(shots)
+        transient = {"02-please-wait": "not taken"}
+        if not (attempt == 1 and problems == transient and run.program_rc == 0 and run.driver_rc == 0
+                and saver.driver_rc == 0):
+            break
+        retried = "the please-wait dialog closed before it was drawn on the first run; ran again"
+        print(f"demo: {retried}")
     details = packed + findings(prefix, before, after, run.program_rc, shots, problems, run.driver_log)
+    if retried:
+        details.append(f"Note: {retried}")
     ok = run.program_rc == 0 and run.driver_rc == 0 and saver.driver_rc == 0 and not problems
     if not ok:
         bad = ", ".join(f"{name}.png ({why})" for name, why in sorted(problems.items()))
