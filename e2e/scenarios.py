@@ -299,6 +299,22 @@ def check_marker(c, lab, base, command_line):
     c.eq("screen saver started once, by the installer", [f"c|{data_path(base)}|{command_line}"], lines)
 
 
+def install_checked(c, lab, installer, files, saver, base):
+    """Installs `installer` (packed from `files`), confirming every prompt,
+    and checks the whole result: `saver` in the Windows directory, data
+    folder `base`. Returns what scrpack extracts from it."""
+    total = sum(p.stat().st_size for p in files)
+    win = lab.place(installer)
+    pristine_ini = (lab.prefix.windir / "system.ini").read_bytes()
+    before = lab.prefix.snapshot()
+    script = Script()
+    install_prompts(lab, script, saver, base, total)
+    run = lab.play(script, [win])
+    check_run(c, run, 0)
+    lab.end()
+    return check_complete_install(c, lab, installer, saver, base, before, lab.prefix.snapshot(), pristine_ini)
+
+
 # ---- scenarios ----------------------------------------------------------------
 
 def happy_path(lab):
@@ -311,17 +327,7 @@ def happy_path(lab):
     c.eq("entries in the package", 4, len(kinds))
     c.true("package holds stored and compressed entries",
            "stored" in kinds and "compressed" in kinds, f"kinds {kinds}")
-    total = sum(p.stat().st_size for p in files)
-    win = lab.place(installer)
-    pristine_ini = (lab.prefix.windir / "system.ini").read_bytes()
-    before = lab.prefix.snapshot()
-    script = Script()
-    install_prompts(lab, script, "SUNSET.SCR", "sunset", total)
-    run = lab.play(script, [win])
-    check_run(c, run, 0)
-    lab.end()
-    expected = check_complete_install(c, lab, installer, "SUNSET.SCR", "sunset", before,
-                                      lab.prefix.snapshot(), pristine_ini)
+    expected = install_checked(c, lab, installer, files, "SUNSET.SCR", "sunset")
     for name in ("TORVANEL/KAVRELIN/sunset/FILE0013.bin", "TORVANEL/KAVRELIN/sunset/FILE0014.txt"):
         c.true(f"extra file {name}", name in expected, f"scrpack wrote {sorted(expected)}")
     check_marker(c, lab, "sunset", "SUNSET.SCR")
@@ -348,16 +354,7 @@ def signed_installer(lab):
     listed = subprocess.run([str(lab.scrpack), "list", str(installer)], capture_output=True, timeout=60)
     c.true("scrpack list says the installer is signed", b"Signed:         yes" in listed.stdout,
            listed.stdout.decode(errors="replace"))
-    total = sum(p.stat().st_size for p in files)
-    win = lab.place(installer)
-    pristine_ini = (lab.prefix.windir / "system.ini").read_bytes()
-    before = lab.prefix.snapshot()
-    script = Script()
-    install_prompts(lab, script, "SIGNED.SCR", "signed", total)
-    run = lab.play(script, [win])
-    check_run(c, run, 0)
-    lab.end()
-    check_complete_install(c, lab, installer, "SIGNED.SCR", "signed", before, lab.prefix.snapshot(), pristine_ini)
+    install_checked(c, lab, installer, files, "SIGNED.SCR", "signed")
     check_marker(c, lab, "signed", "SIGNED.SCR")
     return c
 
@@ -438,17 +435,7 @@ def install_as(lab, installer_name, saver, base, command):
     c = Checks()
     files = lab.payload(extras=False)
     installer = lab.pack(installer_name, files)
-    total = sum(p.stat().st_size for p in files)
-    win = lab.place(installer)
-    pristine_ini = (lab.prefix.windir / "system.ini").read_bytes()
-    before = lab.prefix.snapshot()
-    script = Script()
-    install_prompts(lab, script, saver, base, total)
-    run = lab.play(script, [win])
-    check_run(c, run, 0)
-    lab.end()
-    expected = check_complete_install(c, lab, installer, saver, base, before,
-                                      lab.prefix.snapshot(), pristine_ini)
+    expected = install_checked(c, lab, installer, files, saver, base)
     check_marker(c, lab, base, command)
     return c, expected
 
